@@ -1,0 +1,115 @@
+#include "platform/io.hpp"
+
+#include "platform/win.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace io {
+
+void cant_open() {
+    std::printf("Can't open\n");
+    std::exit(1);
+}
+
+void cant_create(const std::string& path) {
+    std::printf("Can't create file %s\n", path.c_str());
+    std::exit(1);
+}
+
+void cant_write(const std::string& path) {
+    std::printf("Can't write %s\n", path.c_str());
+    std::exit(1);
+}
+
+void damaged(const std::string& path, const std::string& what) {
+    std::printf("Damaged file %s: %s\n", path.c_str(), what.c_str());
+    std::exit(1);
+}
+
+FILE* open_or_die(const char* path, const char* mode) {
+    FILE* f = win::fopen(path, mode);
+    if (!f) cant_open();
+    return f;
+}
+
+void write(FILE* f, const void* data, size_t n, const std::string& path) {
+    if (n > 0 && std::fwrite(data, 1, n, f) != n) cant_write(path);
+}
+
+namespace {
+constexpr size_t kChunk = 1 << 20;
+}
+
+void write_zeros(FILE* f, uint64_t n, const std::string& path) {
+    std::vector<uint8_t> zeros(size_t(std::min<uint64_t>(n, kChunk)));
+    while (n > 0) {
+        size_t part = size_t(std::min<uint64_t>(n, zeros.size()));
+        write(f, zeros.data(), part, path);
+        n -= part;
+    }
+}
+
+void close(FILE* f, const std::string& path) {
+    bool lost = std::ferror(f) != 0;
+    if (std::fclose(f) != 0) lost = true;
+    if (lost) cant_write(path);
+}
+
+uint64_t size_of(FILE* f) {
+    std::fseek(f, 0, SEEK_END);
+    long end = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    return end < 0 ? 0 : uint64_t(end);
+}
+
+size_t read(FILE* f, void* data, size_t n) { return n == 0 ? 0 : std::fread(data, 1, n, f); }
+
+std::vector<uint8_t> read_all(FILE* f) {
+    std::vector<uint8_t> buf(size_t(size_of(f)));
+    buf.resize(read(f, buf.data(), buf.size()));
+    return buf;
+}
+
+uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
+    // One buffer for the whole run: copying never needs more than this.
+    static std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);
+    uint64_t done = 0;
+    while (done < n) {
+        size_t want = size_t(std::min<uint64_t>(n - done, kChunk));
+        size_t got = read(in, buf.get(), want);
+        write(out, buf.get(), got, out_path);
+        done += got;
+        if (got < want) break;
+    }
+    return done;
+}
+
+Replacement::Replacement(const std::string& path, const char* mode)
+    : path_(path), target_(win::native_path(path.c_str())) {
+    // The new content is written under a name that no job's search pattern
+    // takes for one of its own files.
+    temp_ = target_ + ".locbench-new";
+    file_ = win::fopen_native(temp_, mode);
+}
+
+Replacement::~Replacement() {
+    if (file_) { // never committed: the old file stays, the new one goes
+        std::fclose(file_);
+        win::remove_native(temp_);
+    }
+}
+
+void Replacement::commit() {
+    FILE* f = file_;
+    file_ = nullptr;
+    bool lost = std::ferror(f) != 0;
+    if (std::fclose(f) != 0) lost = true;
+    if (lost || win::replace_native(temp_, target_) != 0) {
+        win::remove_native(temp_);
+        cant_write(path_);
+    }
+}
+
+} // namespace io

@@ -1,0 +1,69 @@
+// Small stream helpers shared by the jobs: the common failure messages, writes
+// that never report a failed write as success, chunked copies, and the safe
+// replacement of a file's content.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace io {
+
+// The common failures. Each prints its message on standard output and ends
+// the process with exit code 1; streams still open are flushed by exit.
+[[noreturn]] void cant_open();                                // "Can't open\n"
+[[noreturn]] void cant_create(const std::string& path);       // "Can't create file %s\n"
+[[noreturn]] void cant_write(const std::string& path);        // "Can't write %s\n"
+[[noreturn]] void damaged(const std::string& path, const std::string& what); // "Damaged file %s: %s\n"
+
+// win::fopen, or "Can't open\n" and exit code 1.
+FILE* open_or_die(const char* path, const char* mode);
+
+// Writes n bytes; a short write is "Can't write %s\n" with `path`, exit 1.
+void write(FILE* f, const void* data, size_t n, const std::string& path);
+void write_zeros(FILE* f, uint64_t n, const std::string& path);
+// Closes an output; when anything written to it was lost (full disk, I/O
+// error), "Can't write %s\n" with `path` and exit 1.
+void close(FILE* f, const std::string& path);
+
+// Size of an open file: seek to the end, take the position, seek back to 0.
+uint64_t size_of(FILE* f);
+// Reads up to n bytes at the current position; the number read.
+size_t read(FILE* f, void* data, size_t n);
+// The whole file from its start, as many bytes as it holds.
+std::vector<uint8_t> read_all(FILE* f);
+
+// Copies up to n bytes from the current position of `in` to `out` in chunks
+// of a fixed size, so that a member of any size needs no buffer of its own.
+// Returns the number of bytes copied: fewer than n when `in` ends early.
+uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path);
+
+// Rewrites a file without ever leaving it half-written: the new content goes
+// to a file beside it, which takes the old file's place only once it has
+// been written and closed completely. Until then the old file is untouched.
+class Replacement {
+public:
+    // `path` is the job's (Windows) path of the file to replace; mode "wb" or
+    // "wt". ok() is false when the new file cannot be created.
+    Replacement(const std::string& path, const char* mode);
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+    ~Replacement();
+
+    bool ok() const { return file_ != nullptr; }
+    FILE* file() const { return file_; }
+    void write(const void* data, size_t n) { io::write(file_, data, n, path_); }
+    // Closes the new file and puts it in the old one's place. When the new
+    // content could not be written completely: "Can't write %s\n", exit 1,
+    // and the old file keeps its content.
+    void commit();
+
+private:
+    std::string path_;   // as the job names it, for messages
+    std::string target_; // the file system's path of the file replaced
+    std::string temp_;
+    FILE* file_ = nullptr;
+};
+
+} // namespace io

@@ -1,0 +1,543 @@
+#include "platform/win.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace win {
+namespace {
+
+int g_errno = 0; // the runtime error number; only failing calls set it
+
+void fail_with(int e) { g_errno = e; }
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+std::string lowered(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) c = lower(c);
+    return r;
+}
+
+// Case-insensitive order of names; names equal but for case in byte order.
+bool name_less(const std::string& a, const std::string& b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(lower(a[i]));
+        unsigned char y = static_cast<unsigned char>(lower(b[i]));
+        if (x != y) return x < y;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+std::string prefix_dir() {
+    const char* w = std::getenv("WINEPREFIX");
+    if (w && *w) return w;
+    const char* h = std::getenv("HOME");
+    return std::string(h ? h : "") + "/.wine";
+}
+
+bool is_dir(const std::string& p) {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& p) {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+// Names of a directory grouped by their lower-case spelling. A directory is
+// read once and kept for as long as its time stamps stay the same; the calls
+// of this layer that add or remove entries keep the copy up to date, so that
+// a job writing thousands of files into one folder does not read the folder
+// again for each of them.
+struct Listing {
+    std::unordered_map<std::string, std::vector<std::string>> names;
+    struct stat stamp {};
+};
+std::map<std::string, Listing> g_listings;
+
+bool same_stamp(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_size == b.st_size;
+}
+
+const Listing* listing_of(const std::string& dir) {
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+    auto it = g_listings.find(dir);
+    if (it != g_listings.end() && same_stamp(it->second.stamp, st)) return &it->second;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return nullptr;
+    Listing l;
+    l.stamp = st;
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == "..") continue;
+        l.names[lowered(n)].push_back(n);
+    }
+    ::closedir(d);
+    for (auto& [key, names] : l.names) std::sort(names.begin(), names.end());
+    Listing& kept = g_listings[dir];
+    kept = std::move(l);
+    return &kept;
+}
+
+void split_native(const std::string& p, std::string* dir, std::string* name) {
+    size_t slash = p.rfind('/');
+    *dir = slash == 0 ? "/" : p.substr(0, slash);
+    *name = p.substr(slash + 1);
+}
+
+// Brings the kept copy of a folder up to date after this layer changed it.
+void note_change(const std::string& p, bool added) {
+    std::string dir, name;
+    split_native(p, &dir, &name);
+    auto it = g_listings.find(dir);
+    if (it == g_listings.end()) return;
+    Listing& l = it->second;
+    auto& names = l.names[lowered(name)];
+    names.erase(std::remove(names.begin(), names.end(), name), names.end());
+    if (added) {
+        names.push_back(name);
+        std::sort(names.begin(), names.end());
+    } else if (names.empty()) {
+        l.names.erase(lowered(name));
+    }
+    if (::stat(dir.c_str(), &l.stamp) != 0) g_listings.erase(it);
+}
+
+void note_added(const std::string& p) { note_change(p, true); }
+void note_removed(const std::string& p) { note_change(p, false); }
+
+// The existing entry of `dir` that `comp` names: the exact spelling when it
+// exists, else the first (in byte order) that differs only in case.
+bool find_entry(const std::string& dir, const std::string& comp, std::string* found) {
+    if (exists(dir + "/" + comp)) {
+        *found = comp;
+        return true;
+    }
+    const Listing* l = listing_of(dir);
+    if (!l) return false;
+    auto it = l->names.find(lowered(comp));
+    if (it == l->names.end() || it->second.empty()) return false;
+    *found = it->second.front();
+    return true;
+}
+
+std::vector<std::string> split_components(std::string_view p) {
+    std::vector<std::string> out;
+    std::string cur;
+    for (char c : p) {
+        if (c == '\\' || c == '/') {
+            out.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    out.push_back(cur);
+    return out;
+}
+
+} // namespace
+
+std::string native_path(const char* path) {
+    std::string_view p(path);
+    std::string cur;
+    size_t floor = 0; // ".." never climbs above this length
+    if (p.size() >= 2 && p[1] == ':' &&
+        ((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z'))) {
+        cur = prefix_dir() + "/dosdevices/" + lower(p[0]) + ":";
+        floor = cur.size();
+        p.remove_prefix(2);
+    } else if (!p.empty() && (p[0] == '\\' || p[0] == '/')) {
+        // The root of the current drive; the jobs only ever name drive c: so.
+        cur = prefix_dir() + "/dosdevices/c:";
+        floor = cur.size();
+    } else {
+        char buf[4096];
+        if (::getcwd(buf, sizeof buf)) cur = buf;
+        else cur = ".";
+        floor = 1;
+    }
+    bool present = is_dir(cur);
+    for (const std::string& comp : split_components(p)) {
+        if (comp.empty() || comp == ".") continue;
+        if (comp == "..") {
+            size_t slash = cur.rfind('/');
+            if (slash != std::string::npos && slash >= floor) cur.resize(slash);
+            else if (slash == 0 && floor <= 1) cur = "/";
+            present = exists(cur);
+            continue;
+        }
+        std::string found;
+        if (present && find_entry(cur, comp, &found)) {
+            cur += (cur == "/" ? "" : "/") + found;
+        } else {
+            cur += (cur == "/" ? "" : "/") + comp;
+            present = false;
+        }
+    }
+    return cur;
+}
+
+bool wildcard_match(std::string_view pat, std::string_view name) {
+    // Iterative matcher with backtracking to the last '*'.
+    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    while (n < name.size()) {
+        if (p < pat.size() && pat[p] == '*') {
+            star = p++;
+            mark = n;
+        } else if (p < pat.size() && (pat[p] == '?' || lower(pat[p]) == lower(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pat.size() && pat[p] == '*') ++p;
+    return p == pat.size();
+}
+
+// ---------------------------------------------------------------------------
+// Text-mode streams: a FILE* whose hooks turn "\n" into CR LF on the way out
+// and CR LF into "\n" on the way in, so that fgets, fscanf and fprintf work
+// unchanged on them.
+
+namespace {
+
+struct TextFile {
+    int fd = -1;
+    unsigned char raw[65536];
+    size_t pos = 0, len = 0; // unread raw bytes are raw[pos..len)
+    bool pending_cr = false;  // a CR was read as the last byte of a chunk
+};
+
+ssize_t text_read(void* cookie, char* buf, size_t size) {
+    auto* t = static_cast<TextFile*>(cookie);
+    size_t out = 0;
+    while (out < size) {
+        if (t->pos == t->len) {
+            if (out > 0 && !t->pending_cr) break;
+            ssize_t n = ::read(t->fd, t->raw, sizeof t->raw);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                fail_with(errno);
+                return out > 0 ? ssize_t(out) : -1;
+            }
+            if (n == 0) { // end of file: a CR at the very end stays a CR
+                if (t->pending_cr) {
+                    t->pending_cr = false;
+                    buf[out++] = '\r';
+                }
+                break;
+            }
+            t->pos = 0;
+            t->len = size_t(n);
+        }
+        unsigned char c = t->raw[t->pos];
+        if (t->pending_cr) {
+            t->pending_cr = false;
+            if (c == '\n') {
+                ++t->pos;
+                buf[out++] = '\n';
+            } else {
+                buf[out++] = '\r';
+            }
+            continue;
+        }
+        ++t->pos;
+        if (c == '\r') t->pending_cr = true;
+        else buf[out++] = char(c);
+    }
+    return ssize_t(out);
+}
+
+bool write_all(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            fail_with(errno);
+            return false;
+        }
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+ssize_t text_write(void* cookie, const char* buf, size_t size) {
+    auto* t = static_cast<TextFile*>(cookie);
+    std::string out;
+    out.reserve(size + size / 8 + 2);
+    for (size_t i = 0; i < size; ++i) {
+        if (buf[i] == '\n') out += '\r';
+        out += buf[i];
+    }
+    if (!write_all(t->fd, out.data(), out.size())) return -1;
+    return ssize_t(size);
+}
+
+int text_seek(void* cookie, off64_t* offset, int whence) {
+    auto* t = static_cast<TextFile*>(cookie);
+    if (whence == SEEK_CUR && *offset == 0) { // a position query (ftell)
+        off64_t at = ::lseek(t->fd, 0, SEEK_CUR);
+        if (at < 0) {
+            fail_with(errno);
+            return -1;
+        }
+        *offset = at - off64_t(t->len - t->pos) - (t->pending_cr ? 1 : 0);
+        return 0;
+    }
+    if (whence == SEEK_CUR) *offset -= off64_t(t->len - t->pos) + (t->pending_cr ? 1 : 0);
+    off64_t at = ::lseek(t->fd, *offset, whence);
+    if (at < 0) {
+        fail_with(errno);
+        return -1;
+    }
+    t->pos = t->len = 0;
+    t->pending_cr = false;
+    *offset = at;
+    return 0;
+}
+
+int text_close(void* cookie) {
+    auto* t = static_cast<TextFile*>(cookie);
+    int r = ::close(t->fd);
+    if (r != 0) fail_with(errno);
+    delete t;
+    return r == 0 ? 0 : -1;
+}
+
+FILE* open_text(const std::string& p, char kind) {
+    int flags = kind == 'r' ? O_RDONLY : kind == 'w' ? (O_WRONLY | O_CREAT | O_TRUNC)
+                                                     : (O_WRONLY | O_CREAT | O_APPEND);
+    int fd = ::open(p.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        fail_with(errno);
+        return nullptr;
+    }
+    auto* t = new TextFile;
+    t->fd = fd;
+    cookie_io_functions_t io{text_read, text_write, text_seek, text_close};
+    const char* m = kind == 'r' ? "r" : kind == 'w' ? "w" : "a";
+    FILE* f = ::fopencookie(t, m, io);
+    if (!f) {
+        fail_with(errno);
+        ::close(fd);
+        delete t;
+    }
+    return f;
+}
+
+} // namespace
+
+FILE* fopen(const char* path, const char* mode) { return fopen_native(native_path(path), mode); }
+
+FILE* fopen_native(const std::string& p, const char* mode) {
+    char kind = mode[0];
+    if (kind != 'r' && kind != 'w' && kind != 'a') {
+        fail_with(EINVAL);
+        return nullptr;
+    }
+    bool binary = std::strchr(mode, 'b') != nullptr;
+    bool update = std::strchr(mode, '+') != nullptr;
+    if (is_dir(p)) {
+        fail_with(EACCES); // as Windows answers for a folder opened as a file
+        return nullptr;
+    }
+    bool was_there = kind != 'r' && exists(p);
+    FILE* f;
+    if (binary || update) {
+        char m[4] = {kind, update ? '+' : '\0', '\0', '\0'};
+        f = ::fopen(p.c_str(), m);
+        if (!f) fail_with(errno);
+    } else {
+        f = open_text(p, kind);
+    }
+    if (f && kind != 'r' && !was_there) note_added(p);
+    return f;
+}
+
+int chdir(const char* path) {
+    std::string p = native_path(path);
+    if (::chdir(p.c_str()) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    return 0;
+}
+
+int mkdir(const char* path) {
+    std::string p = native_path(path);
+    if (::mkdir(p.c_str(), 0777) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    note_added(p);
+    return 0;
+}
+
+int remove(const char* path) {
+    std::string p = native_path(path);
+    if (is_dir(p)) {
+        fail_with(EACCES);
+        return -1;
+    }
+    if (::unlink(p.c_str()) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    note_removed(p);
+    return 0;
+}
+
+int replace_native(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    note_removed(from);
+    note_added(to);
+    return 0;
+}
+
+int remove_native(const std::string& p) {
+    if (::unlink(p.c_str()) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    note_removed(p);
+    return 0;
+}
+
+int rename(const char* from, const char* to) {
+    std::string a = native_path(from);
+    std::string b = native_path(to);
+    if (!exists(a)) {
+        fail_with(ENOENT);
+        return -1;
+    }
+    if (exists(b)) { // also when `to` differs from an existing name only in case
+        fail_with(EEXIST);
+        return -1;
+    }
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno != EINVAL && errno != ENOSYS) {
+            fail_with(errno);
+            return -1;
+        }
+        // The file system cannot rename without replacing; the test above
+        // already made sure that nothing is in the way.
+        if (::rename(a.c_str(), b.c_str()) != 0) {
+            fail_with(errno);
+            return -1;
+        }
+    }
+    note_removed(a);
+    note_added(b);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Directory search
+
+namespace {
+
+struct Search {
+    std::vector<FindData> matches;
+    size_t next = 0;
+};
+std::map<intptr_t, Search> g_searches;
+intptr_t g_next_handle = 1;
+
+} // namespace
+
+intptr_t findfirst(const char* pattern, FindData* fd) {
+    std::string_view pat(pattern);
+    size_t cut = pat.find_last_of("\\/");
+    std::string dir;
+    std::string_view name_pat;
+    if (cut == std::string_view::npos) {
+        if (pat.size() >= 2 && pat[1] == ':') { // "x:*.txt": the drive's root
+            dir = std::string(pat.substr(0, 2)) + "\\";
+            name_pat = pat.substr(2);
+        } else {
+            dir = ".";
+            name_pat = pat;
+        }
+    } else {
+        dir = std::string(pat.substr(0, cut + 1));
+        name_pat = pat.substr(cut + 1);
+    }
+    std::string native_dir = native_path(dir.c_str());
+    Search s;
+    if (DIR* d = ::opendir(native_dir.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == ".." || !wildcard_match(name_pat, n)) continue;
+            struct stat st;
+            uint32_t size = 0;
+            if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+                size = uint32_t(st.st_size); // the search reports 32-bit sizes
+            s.matches.push_back({n, size});
+        }
+        ::closedir(d);
+    }
+    if (s.matches.empty()) {
+        fail_with(ENOENT);
+        return -1;
+    }
+    std::sort(s.matches.begin(), s.matches.end(),
+              [](const FindData& a, const FindData& b) { return name_less(a.name, b.name); });
+    *fd = s.matches[0];
+    s.next = 1;
+    intptr_t h = g_next_handle++;
+    g_searches.emplace(h, std::move(s));
+    return h;
+}
+
+int findnext(intptr_t handle, FindData* fd) {
+    auto it = g_searches.find(handle);
+    if (it == g_searches.end()) {
+        fail_with(EINVAL);
+        return -1;
+    }
+    Search& s = it->second;
+    if (s.next >= s.matches.size()) {
+        fail_with(ENOENT);
+        return -1;
+    }
+    *fd = s.matches[s.next++];
+    return 0;
+}
+
+int findclose(intptr_t handle) {
+    if (g_searches.erase(handle) == 0) {
+        fail_with(EINVAL);
+        return -1;
+    }
+    return 0;
+}
+
+int error_number() { return g_errno; }
+
+} // namespace win

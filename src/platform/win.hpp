@@ -1,0 +1,72 @@
+// The Windows file system as the jobs see it.
+//
+// Jobs name their files with Windows paths ("c:\\games\\ZUND7\\data\\icons.lod",
+// "..\\main", "pak0.pak") and rely on the Windows C runtime's behaviour: names
+// matched without regard to letter case, text-mode streams with CR LF line
+// ends, a rename that never replaces a file, and a wildcard directory search.
+// Everything here maps that behaviour onto the Linux file system:
+//
+//  - "x:\\rest" lives in $WINEPREFIX/dosdevices/x:/rest (drive letter in lower
+//    case; $HOME/.wine when WINEPREFIX is unset or empty), the layout that
+//    Windows-compatibility prefixes already use;
+//  - backslashes (and slashes) separate components; relative paths start at the
+//    current directory;
+//  - every component that names an existing entry is matched without regard to
+//    ASCII letter case (the exact spelling wins when several entries differ
+//    only in case); a new file keeps the spelling the job gives.
+//
+// Jobs call these functions instead of the POSIX ones and use the ordinary
+// stdio calls (fread, fwrite, fseek, ftell, fgets, fscanf, fprintf, fputs,
+// clearerr, fclose) on the streams they get back.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace win {
+
+// Opens a file. Modes: "rb", "wb" (binary) and "rt", "wt" (text: "\n" is
+// stored as CR LF and CR LF reads as "\n"; a lone CR is kept). A mode without
+// 'b' or 't' is text, as in the Windows runtime. Opening a directory fails.
+// Returns nullptr on failure.
+FILE* fopen(const char* path, const char* mode);
+
+int chdir(const char* path);                  // 0, or -1
+int mkdir(const char* path);                  // 0, or -1 (also when it exists)
+int remove(const char* path);                 // 0, or -1 (files only)
+int rename(const char* from, const char* to); // never replaces an existing entry
+
+// Wildcard directory search: the last component of the pattern may hold '*'
+// (any run of characters) and '?' (one character), matched without regard to
+// case. Files and directories both match, "." and ".." never; matches come in
+// ascending order of their names compared without regard to case. Each match
+// gives its name as stored on disk and its size (0 for a directory).
+struct FindData {
+    std::string name;
+    uint32_t size = 0;
+};
+intptr_t findfirst(const char* pattern, FindData* fd); // -1 when nothing matches
+int findnext(intptr_t handle, FindData* fd);           // 0, or -1 at the end
+int findclose(intptr_t handle);
+
+// The runtime error number: set by the failing calls above (and by failing
+// reads, writes and seeks of text-mode streams), never reset by them.
+int error_number();
+
+// The Linux path a Windows path stands for, with existing components matched
+// without regard to case. Used by the calls above; exposed for tests and for
+// messages that must name the real file.
+std::string native_path(const char* path);
+
+// For the helpers of this layer (io.hpp): the same calls on a path that is
+// already the file system's own. replace_native replaces `to` at once.
+FILE* fopen_native(const std::string& native, const char* mode);
+int replace_native(const std::string& from, const std::string& to);
+int remove_native(const std::string& native);
+
+// '*' and '?' matching without regard to ASCII letter case.
+bool wildcard_match(std::string_view pattern, std::string_view name);
+
+} // namespace win

@@ -1,0 +1,254 @@
+// The Windows file-system layer, called directly.
+#include "platform/io.hpp"
+#include "platform/win.hpp"
+#include "support/jobtest.hpp"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Platform : public JobTest {
+protected:
+    void SetUp() override {
+        JobTest::SetUp();
+        old_cwd_ = fs::current_path();
+        setenv("WINEPREFIX", prefix().c_str(), 1);
+    }
+    void TearDown() override {
+        fs::current_path(old_cwd_);
+        JobTest::TearDown();
+    }
+    std::string dev(const std::string& rest) const { return (prefix() / "dosdevices" / rest).string(); }
+    std::string read_back(FILE* f) {
+        std::string s;
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) s += line;
+        return s;
+    }
+
+    fs::path old_cwd_;
+};
+
+TEST_F(Platform, DrivesMapIntoThePrefixAndDotsResolve) {
+    EXPECT_EQ(win::native_path("c:\\games\\x.lod"), dev("c:/games/x.lod"));
+    EXPECT_EQ(win::native_path("E:\\Games"), dev("e:/Games"));
+    EXPECT_EQ(win::native_path("d:/anims/a.vid"), dev("d:/anims/a.vid"));
+    EXPECT_EQ(win::native_path("c:\\a\\..\\..\\b\\.\\c"), dev("c:/b/c"));
+
+    setenv("WINEPREFIX", "", 1);
+    EXPECT_EQ(win::native_path("c:\\x"), std::string(getenv("HOME")) + "/.wine/dosdevices/c:/x");
+    setenv("WINEPREFIX", prefix().c_str(), 1);
+
+    mkdirs("c:\\games\\Brassjaw\\bin");
+    mkdirs("c:\\games\\Brassjaw\\main");
+    ASSERT_EQ(win::chdir("c:\\games\\brassjaw\\BIN"), 0);
+    EXPECT_EQ(win::native_path("..\\main\\pak0.pak"), fs::canonical(host("c:\\games\\Brassjaw\\main")).string() + "/pak0.pak");
+    EXPECT_EQ(win::native_path("x.txt"), fs::canonical(host("c:\\games\\Brassjaw\\bin")).string() + "/x.txt");
+}
+
+TEST_F(Platform, ExistingNamesMatchWithoutRegardToCase) {
+    // (The layer assumes that nobody else changes the folders while it runs,
+    // so the files are all made first.)
+    put("c:\\Games\\ZUND7\\Data\\Icons1.LOD", "lod");
+    put("c:\\d\\a.txt", "lower");
+    put("c:\\d\\A.txt", "upper");
+    FILE* f = win::fopen("c:\\games\\zund7\\data\\icons1.lod", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(read_back(f), "lod");
+    std::fclose(f);
+
+    // The exact spelling wins where two names differ only in case.
+    f = win::fopen("c:\\D\\A.txt", "rb");
+    EXPECT_EQ(read_back(f), "upper");
+    std::fclose(f);
+    f = win::fopen("c:\\D\\a.TXT", "rb"); // no exact one: first in byte order
+    EXPECT_EQ(read_back(f), "upper");
+    std::fclose(f);
+
+    // Writing a name that exists in another case writes that file; a new name
+    // keeps the spelling given.
+    f = win::fopen("c:\\GAMES\\zund7\\DATA\\ICONS1.lod", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("new", f);
+    std::fclose(f);
+    EXPECT_EQ(get_text("c:\\Games\\ZUND7\\Data\\Icons1.LOD"), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(host("c:\\Games\\ZUND7\\Data")), fs::directory_iterator()), 1);
+    f = win::fopen("c:\\games\\zund7\\data\\Icons.lod", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_TRUE(fs::exists(host("c:\\Games\\ZUND7\\Data\\Icons.lod")));
+
+    // A missing folder on the way: nothing opens, nothing is created.
+    EXPECT_EQ(win::fopen("c:\\games\\nowhere\\x.bin", "wb"), nullptr);
+    EXPECT_NE(win::error_number(), 0);
+}
+
+TEST_F(Platform, DirectoriesDoNotOpenAsFiles) {
+    mkdirs("c:\\games\\Dir");
+    EXPECT_EQ(win::fopen("c:\\games\\dir", "rb"), nullptr);
+    EXPECT_EQ(win::fopen("c:\\games\\dir", "wb"), nullptr);
+    EXPECT_EQ(win::fopen("c:\\games\\dir", "rt"), nullptr);
+    EXPECT_EQ(win::remove("c:\\games\\dir"), -1);
+    EXPECT_TRUE(fs::is_directory(host("c:\\games\\Dir")));
+}
+
+TEST_F(Platform, TextModeWritesCrLfAndReadsItBack) {
+    FILE* f = win::fopen("c:\\t.txt", "wt");
+    ASSERT_NE(f, nullptr);
+    std::fprintf(f, "a\n%d\n\n", 42);
+    std::fputs("b\rc\n", f);
+    std::fclose(f);
+    EXPECT_EQ(get_text("c:\\t.txt"), "a\r\n42\r\n\r\nb\rc\r\n");
+
+    put("c:\\r.txt", std::string("x\r\ny\rz\n\r\n\r"));
+    f = win::fopen("c:\\r.txt", "rt");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(read_back(f), "x\ny\rz\n\n\r"); // lone CR and bare LF are kept
+    std::fclose(f);
+
+    put("c:\\n.txt", std::string("12\t34\r\n-1\t7\r\n"));
+    f = win::fopen("c:\\n.txt", "rt");
+    int a = 0, b = 0, c = 0, d = 0;
+    EXPECT_EQ(std::fscanf(f, "%d\t%d\n", &a, &b), 2);
+    EXPECT_EQ(std::fscanf(f, "%d\t%d\n", &c, &d), 2);
+    EXPECT_EQ(std::vector<int>({a, b, c, d}), std::vector<int>({12, 34, -1, 7}));
+    std::fclose(f);
+
+    // Binary mode leaves every byte alone.
+    f = win::fopen("c:\\r.txt", "rb");
+    EXPECT_EQ(read_back(f), "x\r\ny\rz\n\r\n\r");
+    std::fclose(f);
+}
+
+TEST_F(Platform, TextModeCrLfAcrossReadChunksAndSeek) {
+    // A CR LF pair split by the reader's 64 KiB chunk boundary.
+    std::string s(65535, 'a');
+    s += "\r\n";
+    s += std::string(10, 'b') + "\r";
+    put("c:\\big.txt", s);
+    FILE* f = win::fopen("c:\\big.txt", "rt");
+    std::string got;
+    int ch;
+    while ((ch = std::fgetc(f)) != EOF) got += char(ch);
+    EXPECT_EQ(got, std::string(65535, 'a') + "\n" + std::string(10, 'b') + "\r");
+    // Seeking back to the start reads the file again from its first byte.
+    EXPECT_EQ(std::fseek(f, 0, SEEK_SET), 0);
+    EXPECT_EQ(std::fgetc(f), 'a');
+    std::fclose(f);
+}
+
+TEST_F(Platform, SearchMatchesWildcardsInCaseInsensitiveOrder) {
+    put("c:\\s\\b.TXT", std::string(5, 'x'));
+    put("c:\\s\\A.txt", std::string(3, 'x'));
+    put("c:\\s\\c.txt.bak", "");
+    put("c:\\s\\a_foo.str.zl", "");
+    mkdirs("c:\\s\\Sub.txt");
+    win::FindData fd;
+    intptr_t h = win::findfirst("c:\\S\\*.TXT", &fd);
+    ASSERT_NE(h, -1);
+    std::vector<std::pair<std::string, uint32_t>> seen{{fd.name, fd.size}};
+    while (win::findnext(h, &fd) == 0) seen.push_back({fd.name, fd.size});
+    EXPECT_EQ(win::findclose(h), 0);
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, uint32_t>>{{"A.txt", 3}, {"b.TXT", 5}, {"Sub.txt", 0}}));
+
+    // An exact name is an existence test; "." and ".." never match.
+    ASSERT_NE(h = win::findfirst("c:\\s\\A_FOO.STR.ZL", &fd), -1);
+    EXPECT_EQ(fd.name, "a_foo.str.zl");
+    win::findclose(h);
+    ASSERT_NE(h = win::findfirst("c:\\s\\*", &fd), -1);
+    std::vector<std::string> all{fd.name};
+    while (win::findnext(h, &fd) == 0) all.push_back(fd.name);
+    win::findclose(h);
+    EXPECT_EQ(all, (std::vector<std::string>{"A.txt", "a_foo.str.zl", "b.TXT", "c.txt.bak", "Sub.txt"}));
+    EXPECT_EQ(win::findfirst("c:\\s\\?.txt", &fd) != -1, true);
+    EXPECT_EQ(fd.name, "A.txt");
+
+    EXPECT_EQ(win::findfirst("c:\\s\\*.pl", &fd), -1);
+    EXPECT_EQ(win::findfirst("c:\\missing\\*.txt", &fd), -1);
+    EXPECT_EQ(win::error_number(), ENOENT);
+
+    // Relative patterns search the current folder.
+    ASSERT_EQ(win::chdir("c:\\S"), 0);
+    ASSERT_NE(h = win::findfirst("*.txt", &fd), -1);
+    EXPECT_EQ(fd.name, "A.txt");
+    win::findclose(h);
+}
+
+TEST(Wildcards, StarAndQuestionMarkIgnoreCase) {
+    EXPECT_TRUE(win::wildcard_match("*.zl", "0001_A.ZL"));
+    EXPECT_FALSE(win::wildcard_match("*.zl", "0001_a.zl.bak"));
+    EXPECT_TRUE(win::wildcard_match("*_foo.str.zl", "0123_Foo.Str.zl"));
+    EXPECT_FALSE(win::wildcard_match("*_foo.str.zl", "foo.str.zl"));
+    EXPECT_TRUE(win::wildcard_match("ZM101?.wav", "zm101b.WAV"));
+    EXPECT_FALSE(win::wildcard_match("ZM101?.wav", "ZM101.wav"));
+    EXPECT_FALSE(win::wildcard_match("ZM101?.wav", "ZM101bc.wav"));
+    EXPECT_TRUE(win::wildcard_match("*a*b*", "xxAyyBzz"));
+    EXPECT_TRUE(win::wildcard_match("*", ""));
+    EXPECT_FALSE(win::wildcard_match("?", ""));
+}
+
+TEST_F(Platform, RenameNeverReplacesAndRemoveTakesFilesOnly) {
+    put("c:\\m\\pak0.pak", "old");
+    put("c:\\m\\pak1.pak", "new");
+    EXPECT_EQ(win::rename("c:\\m\\pak1.pak", "c:\\m\\pak0.pak"), -1);
+    EXPECT_EQ(win::rename("c:\\m\\pak1.pak", "c:\\m\\PAK0.PAK"), -1);
+    EXPECT_EQ(get_text("c:\\m\\pak0.pak"), "old");
+    EXPECT_EQ(get_text("c:\\m\\pak1.pak"), "new");
+    EXPECT_EQ(win::remove("c:\\M\\Pak0.pak"), 0);
+    EXPECT_EQ(win::rename("c:\\m\\pak1.pak", "c:\\m\\pak0.pak"), 0);
+    EXPECT_EQ(get_text("c:\\m\\pak0.pak"), "new");
+    EXPECT_FALSE(has("c:\\m\\pak1.pak"));
+    EXPECT_EQ(win::remove("c:\\m\\pak1.pak"), -1);
+
+    EXPECT_EQ(win::mkdir("c:\\m\\New"), 0);
+    EXPECT_EQ(win::mkdir("c:\\m\\new"), -1); // exists already
+    EXPECT_TRUE(fs::is_directory(host("c:\\m\\New")));
+    // What the layer itself created is found again without regard to case.
+    FILE* f = win::fopen("c:\\M\\NEW\\f.txt", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_TRUE(has("c:\\m\\New\\f.txt"));
+}
+
+TEST_F(Platform, ErrorNumberIsSetOnlyByFailingCalls) {
+    // A fresh process: the successful calls of a normal run leave it at 0.
+    put("c:\\ok.bin", "x");
+    EXPECT_EXIT(
+        {
+            FILE* f = win::fopen("c:\\ok.bin", "rb");
+            std::fclose(f);
+            f = win::fopen("c:\\out.txt", "wt");
+            std::fputs("a\n", f);
+            std::fclose(f);
+            win::FindData fd;
+            win::findclose(win::findfirst("c:\\ok.bin", &fd));
+            int before = win::error_number();
+            win::fopen("c:\\missing.bin", "rb");
+            std::exit(before == 0 && win::error_number() == ENOENT ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Platform, ReplacementKeepsTheOldFileUntilTheNewOneIsComplete) {
+    put("c:\\r\\table.txt", "old content");
+    {
+        io::Replacement r("c:\\R\\TABLE.TXT", "wt");
+        ASSERT_TRUE(r.ok());
+        std::fputs("new\n", r.file());
+        EXPECT_EQ(get_text("c:\\r\\table.txt"), "old content");
+        r.commit();
+    }
+    EXPECT_EQ(get_text("c:\\r\\table.txt"), "new\r\n");
+    {
+        io::Replacement r("c:\\r\\table.txt", "wb");
+        r.write("abandoned", 9);
+    } // never committed
+    EXPECT_EQ(get_text("c:\\r\\table.txt"), "new\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(host("c:\\r")), fs::directory_iterator()), 1);
+}
+
+} // namespace

@@ -1,0 +1,178 @@
+#include "support/jobtest.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+Bytes to_bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string to_string(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+uint32_t le32(const Bytes& b, size_t at) {
+    return uint32_t(b.at(at)) | uint32_t(b.at(at + 1)) << 8 | uint32_t(b.at(at + 2)) << 16 |
+           uint32_t(b.at(at + 3)) << 24;
+}
+uint16_t le16(const Bytes& b, size_t at) { return uint16_t(b.at(at) | b.at(at + 1) << 8); }
+
+Bytes pattern(size_t n, uint32_t seed) {
+    Bytes out(n);
+    uint32_t x = seed * 2654435761u + 12345;
+    for (auto& v : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        v = uint8_t(x);
+    }
+    return out;
+}
+
+std::vector<std::string> RunResult::lines() const {
+    std::vector<std::string> v;
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t nl = out.find('\n', start);
+        if (nl == std::string::npos) {
+            v.push_back(out.substr(start));
+            break;
+        }
+        v.push_back(out.substr(start, nl - start));
+        start = nl + 1;
+    }
+    return v;
+}
+
+void JobTest::SetUp() {
+    std::string tmpl = (fs::temp_directory_path() / "locbench-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    root_ = tmpl;
+    for (const char* d : {"c:", "d:", "e:"}) fs::create_directories(prefix() / "dosdevices" / d);
+}
+
+void JobTest::TearDown() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+fs::path JobTest::host(const std::string& winpath) const {
+    std::string p = winpath;
+    fs::path out;
+    if (p.size() >= 2 && p[1] == ':') {
+        out = prefix() / "dosdevices" / std::string{char(std::tolower(p[0])), ':'};
+        p = p.substr(2);
+    } else {
+        out = root_;
+    }
+    std::string comp;
+    for (char c : p + "\\") {
+        if (c == '\\') {
+            if (!comp.empty()) out /= comp;
+            comp.clear();
+        } else {
+            comp += c;
+        }
+    }
+    return out;
+}
+
+void JobTest::put(const std::string& winpath, const Bytes& data) {
+    fs::path p = host(winpath);
+    fs::create_directories(p.parent_path());
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    ASSERT_TRUE(f.good()) << p;
+}
+
+Bytes JobTest::get(const std::string& winpath) const {
+    std::ifstream f(host(winpath), std::ios::binary);
+    EXPECT_TRUE(f.good()) << "missing " << winpath;
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+bool JobTest::has(const std::string& winpath) const { return fs::exists(host(winpath)); }
+
+void JobTest::mkdirs(const std::string& winpath) { fs::create_directories(host(winpath)); }
+
+void JobTest::link(const std::string& winpath, const std::string& target) {
+    fs::path p = host(winpath);
+    fs::create_directories(p.parent_path());
+    fs::remove(p);
+    fs::create_symlink(target, p);
+}
+
+RunResult JobTest::run(const std::string& job, const std::string& cwd) {
+    RunResult r;
+    std::string exe = std::string(LOCBENCH_BIN_DIR) + "/" + job;
+    fs::path dir = host(cwd);
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+        ADD_FAILURE() << "pipe";
+        return r;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        setenv("WINEPREFIX", prefix().c_str(), 1);
+        setenv("ASAN_OPTIONS", "detect_leaks=1:halt_on_error=1", 0);
+        setenv("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1", 0);
+        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    int open_fds = 2;
+    bool timed_out = false;
+    while (open_fds > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timed_out = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, int(left.count())) < 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buf[65536];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_fds;
+            } else {
+                (i == 0 ? r.out : r.err).append(buf, size_t(n));
+            }
+        }
+    }
+    for (auto& f : fds)
+        if (f.fd >= 0) close(f.fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    EXPECT_FALSE(timed_out) << job << " hung";
+    EXPECT_EQ(r.signal, 0) << job << " died of signal " << r.signal;
+    EXPECT_EQ(r.err, "") << job << " wrote to stderr";
+    return r;
+}
+
+void expect_run(const RunResult& r, int code, const std::vector<std::string>& lines) {
+    EXPECT_EQ(r.exit_code, code) << r.out;
+    EXPECT_EQ(r.lines(), lines);
+    if (!r.out.empty()) {
+        EXPECT_EQ(r.out.back(), '\n') << "output must end with a line end";
+    }
+}

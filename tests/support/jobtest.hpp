@@ -1,0 +1,76 @@
+// Test fixture: a scratch Windows prefix with drives c:, d: and e:, helpers
+// to put and get files by their Windows paths, and a runner that starts a
+// job executable there and collects its exit code and output.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// Little builder for binary test inputs.
+struct Buf {
+    Bytes b;
+    Buf& u8(uint8_t v) { b.push_back(v); return *this; }
+    Buf& u16(uint16_t v) { return u8(uint8_t(v)).u8(uint8_t(v >> 8)); }
+    Buf& u32(uint32_t v) { return u16(uint16_t(v)).u16(uint16_t(v >> 16)); }
+    // A NUL-padded text field of `width` bytes (the text is cut to fit).
+    Buf& field(const std::string& s, size_t width) {
+        for (size_t i = 0; i < width; ++i) b.push_back(i < s.size() ? uint8_t(s[i]) : 0);
+        return *this;
+    }
+    Buf& raw(const Bytes& x) { b.insert(b.end(), x.begin(), x.end()); return *this; }
+    Buf& raw(const std::string& x) { b.insert(b.end(), x.begin(), x.end()); return *this; }
+    Buf& fill(size_t n, uint8_t v) { b.insert(b.end(), n, v); return *this; }
+    size_t size() const { return b.size(); }
+};
+
+Bytes to_bytes(const std::string& s);
+std::string to_string(const Bytes& b);
+uint32_t le32(const Bytes& b, size_t at);
+uint16_t le16(const Bytes& b, size_t at);
+// Deterministic filler bytes, different for each seed.
+Bytes pattern(size_t n, uint32_t seed);
+
+struct RunResult {
+    int exit_code = -1;  // the process's exit code; -1 when it died of a signal
+    int signal = 0;      // the signal that ended it, if any
+    std::string out;     // standard output
+    std::string err;     // standard error (jobs write nothing there)
+    std::vector<std::string> lines() const; // `out` split at "\n", without them
+};
+
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::filesystem::path root() const { return root_; }
+    std::filesystem::path prefix() const { return root_ / "prefix"; }
+    // The file system's path of a Windows path, spelled exactly as given.
+    std::filesystem::path host(const std::string& winpath) const;
+
+    void put(const std::string& winpath, const Bytes& data);
+    void put(const std::string& winpath, const std::string& data) { put(winpath, to_bytes(data)); }
+    Bytes get(const std::string& winpath) const;
+    std::string get_text(const std::string& winpath) const { return to_string(get(winpath)); }
+    bool has(const std::string& winpath) const;
+    void mkdirs(const std::string& winpath);
+    // Makes `winpath` a symbolic link to `target` (e.g. /dev/full).
+    void link(const std::string& winpath, const std::string& target);
+
+    // Runs a job executable with WINEPREFIX set to the scratch prefix and the
+    // working directory at `cwd`. Fails the test if it writes to stderr (a
+    // sanitizer report, for example), dies of a signal or hangs.
+    RunResult run(const std::string& job, const std::string& cwd = "c:\\");
+
+private:
+    std::filesystem::path root_;
+};
+
+// Asserts that a run ended normally with `code` and printed exactly `lines`.
+void expect_run(const RunResult& r, int code, const std::vector<std::string>& lines);
