@@ -233,6 +233,12 @@ TEST_F(Platform, ErrorNumberIsSetOnlyByFailingCalls) {
         ::testing::ExitedWithCode(0), "");
 }
 
+TEST(Io, FormatHasNoLengthLimit) {
+    EXPECT_EQ(io::format("%04d_%s.zl", 7, "global.str"), "0007_global.str.zl");
+    EXPECT_EQ(io::format("%04d", 12345), "12345");
+    EXPECT_EQ(io::format("%s", std::string(1000, 'x').c_str()).size(), 1000u);
+}
+
 TEST_F(Platform, ReplacementKeepsTheOldFileUntilTheNewOneIsComplete) {
     put("c:\\r\\table.txt", "old content");
     {

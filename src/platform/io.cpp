@@ -3,7 +3,9 @@
 #include "platform/win.hpp"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace io {
@@ -26,6 +28,26 @@ void cant_write(const std::string& path) {
 void damaged(const std::string& path, const std::string& what) {
     std::printf("Damaged file %s: %s\n", path.c_str(), what.c_str());
     std::exit(1);
+}
+
+std::string format(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    va_list again;
+    va_copy(again, ap);
+    int n = std::vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    std::string s(n > 0 ? size_t(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(s.data(), s.size() + 1, fmt, again);
+    va_end(again);
+    return s;
+}
+
+void report_error(FILE* stream) {
+    if (int e = win::error_number()) {
+        std::printf("%s\n", std::strerror(e));
+        if (stream) std::clearerr(stream);
+    }
 }
 
 FILE* open_or_die(const char* path, const char* mode) {

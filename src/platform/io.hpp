@@ -17,6 +17,15 @@ namespace io {
 [[noreturn]] void cant_write(const std::string& path);        // "Can't write %s\n"
 [[noreturn]] void damaged(const std::string& path, const std::string& what); // "Damaged file %s: %s\n"
 
+// printf into a string of any length: paths formed from names and counters.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// The read-error report that the extraction jobs make after each directory
+// read: when the runtime error number is set, print its text on a line of
+// its own and clear the error state of `stream` (when one is given). The
+// number itself stays set.
+void report_error(FILE* stream);
+
 // win::fopen, or "Can't open\n" and exit code 1.
 FILE* open_or_die(const char* path, const char* mode);
 
