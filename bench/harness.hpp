@@ -1,0 +1,129 @@
+// Timing and memory measurement for the benchmarks: runs a command as a child
+// process, takes its wall time and its peak resident memory.
+#pragma once
+
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Sample {
+    double seconds = 0;
+    long peak_kib = 0;
+    int exit_code = -1;
+};
+
+// Runs argv[0] with `argv` in `cwd`, with WINEPREFIX set to `prefix` (when not
+// empty) and standard output thrown away.
+inline Sample run(const std::vector<std::string>& argv, const std::string& cwd, const std::string& prefix) {
+    ::sync(); // start every run with the page cache written back
+    std::fflush(nullptr);
+    auto t0 = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (::chdir(cwd.c_str()) != 0) _exit(127);
+        if (!prefix.empty()) setenv("WINEPREFIX", prefix.c_str(), 1);
+        if (FILE* null = std::freopen("/dev/null", "w", stdout)) (void)null;
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    Sample s;
+    s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    s.peak_kib = ru.ru_maxrss;
+    s.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return s;
+}
+
+// Peak memory as the kernel reports it for a child counts what the child had
+// before it started the program, inherited from this process: benchmarks free
+// their buffers (release_memory) before they measure, and the figure of
+// `true` shows what is left of that.
+inline void release_memory() { malloc_trim(0); }
+inline long baseline_kib() { return run({"true"}, ".", "").peak_kib; }
+
+inline double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Deterministic filler bytes.
+inline void fill(std::vector<uint8_t>& buf, uint32_t seed) {
+    uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+    size_t i = 0;
+    for (; i + 8 <= buf.size(); i += 8) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        for (int k = 0; k < 8; ++k) buf[i + k] = uint8_t(x >> (8 * k));
+    }
+    for (; i < buf.size(); ++i) buf[i] = uint8_t(i * 31 + seed);
+}
+
+inline void put_u32(std::vector<uint8_t>& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+}
+
+inline void write_file(const std::filesystem::path& p, const std::vector<uint8_t>& data) {
+    std::filesystem::create_directories(p.parent_path());
+    FILE* f = std::fopen(p.c_str(), "wb");
+    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size() || std::fclose(f) != 0) {
+        std::fprintf(stderr, "cannot write %s\n", p.c_str());
+        std::exit(1);
+    }
+}
+
+// Times `job` against `copy` over `rounds` alternating runs (after one
+// warm-up run of each) and prints one result line.
+struct Result {
+    std::string name;
+    double job_s, copy_s;
+    long peak_kib;
+    double bytes;
+};
+
+inline Result compare(const std::string& name, const std::vector<std::string>& job, const std::string& job_cwd,
+                      const std::string& prefix, const std::vector<std::string>& copy, double bytes_moved,
+                      int rounds, void (*before_each)() = nullptr) {
+    std::vector<double> jt, ct;
+    long peak = 0;
+    for (int r = 0; r <= rounds; ++r) {
+        if (before_each) before_each();
+        Sample j = run(job, job_cwd, prefix);
+        if (j.exit_code != 0) {
+            std::fprintf(stderr, "%s failed with exit code %d\n", name.c_str(), j.exit_code);
+            std::exit(1);
+        }
+        Sample c = run(copy, job_cwd, "");
+        if (r == 0) continue; // warm-up
+        jt.push_back(j.seconds);
+        ct.push_back(c.seconds);
+        peak = std::max(peak, j.peak_kib);
+    }
+    return {name, median(jt), median(ct), peak, bytes_moved};
+}
+
+inline void print(const Result& r, double largest_member) {
+    double limit_mib = largest_member / 1048576.0 + 16;
+    std::printf("%-18s %8.3f s  copy %8.3f s  ratio %5.2f (target 1.50)  peak %7.1f MiB (limit %7.1f MiB)  %s\n",
+                r.name.c_str(), r.job_s, r.copy_s, r.job_s / r.copy_s, r.peak_kib / 1024.0, limit_mib,
+                (r.job_s / r.copy_s <= 1.5 && r.peak_kib / 1024.0 <= limit_mib) ? "ok" : "MISSED");
+}
+
+} // namespace bench
