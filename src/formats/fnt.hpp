@@ -1,0 +1,69 @@
+// FNT bitmap fonts of the first game series, as the font jobs read and write
+// them, and the strip image that carries a whole font.
+//
+//   0     header (32 bytes): first code, last code, 8, 0, 0, height, 26 zeros
+//   32    glyph records, 12 bytes per code 0 to 255: left bearing (i32),
+//         width (i32, only its low byte counts), right bearing (i32)
+//   3104  glyph offsets, u32 per code 0 to 255, counted from 4128
+//   4128  the bitmaps: height rows of width bytes per glyph, top row first
+//
+// The jobs handle the 225 codes 31 to 255; "glyph i" is code 31 + i.
+//
+// The calig font files carry no tables the jobs use: their bitmaps lie back to
+// back from offset 1312, 27 rows high, with widths built in here.
+//
+// Strip image: all 225 glyphs side by side in code order, each followed by a
+// stripe, a column of pixel value 254; height rows by (sum of widths) + 225
+// columns.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fnt {
+
+constexpr int kFirstCode = 31;
+constexpr int kGlyphs = 225;
+constexpr uint32_t kHeaderSize = 32;
+constexpr uint32_t kHeightAt = 5;
+constexpr uint32_t kRecordSize = 12;
+constexpr uint32_t kLeftField = 0, kWidthField = 4, kRightField = 8;
+constexpr uint32_t kRecordsAt = kHeaderSize + kRecordSize * kFirstCode;   // 404
+constexpr uint32_t kRecordsSize = kRecordSize * kGlyphs;                  // 2700
+constexpr uint32_t kOffsetTableAt = 3104;
+constexpr uint32_t kOffsetsAt = kOffsetTableAt + 4 * kFirstCode;          // 3228
+constexpr uint32_t kOffsetsSize = 4 * kGlyphs;                            // 900
+constexpr uint32_t kBitmapsAt = 4128;
+
+constexpr uint8_t kStripe = 254;
+
+constexpr uint32_t kCaligBitmapsAt = 1312;
+constexpr uint32_t kCaligHeight = 27;
+extern const uint8_t kCaligWidths[kGlyphs];
+
+// What the jobs take from a font for the glyph range.
+struct Tables {
+    uint32_t height = 0;
+    std::array<uint32_t, kGlyphs> width{};  // the low byte of each width field
+    std::array<uint32_t, kGlyphs> offset{}; // into the bitmap area
+};
+
+// The tables of a font file held in `file`, at least kBitmapsAt bytes long.
+Tables read_tables(const std::vector<uint8_t>& file);
+// The built-in tables of the calig font: height 27, its widths, and offsets
+// that run on from 0 glyph by glyph.
+Tables calig_tables();
+
+uint32_t width_sum(const Tables& t);
+
+// Empty when every glyph bitmap lies inside a bitmap area of `area` bytes;
+// otherwise what is wrong, for a message.
+std::string bitmaps_fault(const Tables& t, uint64_t area);
+
+// The strip image of the font whose bitmap area starts at `bitmaps` (checked
+// with bitmaps_fault first): t.height rows of width_sum(t) + 225 columns.
+std::vector<uint8_t> strip(const Tables& t, const uint8_t* bitmaps);
+
+} // namespace fnt
