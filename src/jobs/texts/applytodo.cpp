@@ -17,7 +17,6 @@
 // the string files alone.
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
-#include "platform/win.hpp"
 
 #include <cstdio>
 #include <cstring>

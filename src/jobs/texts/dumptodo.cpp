@@ -12,7 +12,6 @@
 // price of translating them (0.40 dollars per 1024 bytes).
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
-#include "platform/win.hpp"
 
 #include <cstdio>
 #include <string>

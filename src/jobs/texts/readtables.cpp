@@ -3,7 +3,6 @@
 // followed by an empty line and a separator line that names its source.
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
-#include "platform/win.hpp"
 
 #include <cstdio>
 #include <string>
