@@ -1,0 +1,57 @@
+// dumptodo: writes the seventh title's texts as a numbered list for
+// translators. Every listed column of every table line that has it, then
+// every string of the listed string files, becomes one record
+//
+//   {number}{source file}{length}{text}
+//   (empty line)
+//   Пиши здесь        <- replaced by the translation
+//   \\                <- two backslashes
+//
+// numbered from 0 in the order in which applytodo_ready takes the
+// translations back. The list ends with the byte total of the texts and the
+// price of translating them (0.40 dollars per 1024 bytes).
+#include "jobs/texts/tables.hpp"
+#include "platform/io.hpp"
+
+#include <cstdio>
+#include <string>
+
+void dumptodo() {
+    FILE* td = io::open_or_die("c:\\games\\zund7\\xfiles\\todo.txt", "rt");
+    tables::enter("c:\\games\\zund7\\xfiles\\text");
+    const std::string out_path = "!out!.txt";
+    FILE* out = io::open_or_die(out_path.c_str(), "wt");
+
+    uint32_t n = 0;
+    uint64_t total = 0;
+    auto record = [&](const std::string& source, std::string_view text) {
+        tables::put(out, io::format("{%05u}{%s}{%u}{", n, source.c_str(), unsigned(text.size())), out_path);
+        tables::put(out, text, out_path);
+        tables::put(out, io::format("}\n\n%s\n\\\\\n", tables::kPrompt), out_path);
+        ++n;
+        total += text.size();
+    };
+
+    tables::for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
+        FILE* in = io::open_or_die(name.c_str(), "rt");
+        tables::for_each_line(in, name, k, tables::FirstTab::FirstByte,
+                              [&](const std::string& line, const tables::Field* field) {
+                                  if (field) record(name, field->of(line));
+                              });
+        std::fclose(in);
+    });
+    tables::for_each_string_file(td, [&](const std::string& name) {
+        FILE* in = io::open_or_die(name.c_str(), "rb");
+        std::vector<uint8_t> data = tables::read_file(in, name);
+        std::fclose(in);
+        tables::for_each_string(data, [&](std::string_view s) { record(name, s); });
+    });
+
+    // "Всего байт" (total bytes) and "Стоимость" (cost) in Windows-1251.
+    tables::put(out,
+                io::format("\n\n\xC2\xF1\xE5\xE3\xEE \xE1\xE0\xE9\xF2: %llu;    \xD1\xF2\xEE\xE8\xEC\xEE\xF1\xF2\xFC: $ %f\n",
+                           static_cast<unsigned long long>(total), double(total) / 1024 * 0.4),
+                out_path);
+    std::fclose(td);
+    io::close(out, out_path);
+}

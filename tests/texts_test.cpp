@@ -1,0 +1,457 @@
+// The text-table jobs (readtables, dumptodo, applytodo_ready,
+// applytodo_threeline, maskbreaks, unmaskbreaks, openbigtext) and dumptextbin,
+// run as executables on tables, lists and string files built here.
+#include "support/jobtest.hpp"
+
+#include <filesystem>
+
+namespace {
+
+// What a text-mode stream stores for `s`: every "\n" as CR LF.
+std::string crlf(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+const std::string kPrompt = "\xCF\xE8\xF8\xE8 \xE7\xE4\xE5\xF1\xFC"; // "Пиши здесь" in Windows-1251
+
+// ---------------------------------------------------------------------------
+// readtables
+
+const std::string kZund6List = "c:\\games\\zund6\\xfiles\\zund6.txt";
+const std::string kIcons = "c:\\games\\zund6eng\\xfiles\\icons_txt_str\\";
+
+// A dump record as readtables writes it, before the CR LF of text mode.
+std::string dump(const std::string& field, const std::string& table, int k) {
+    return field + "\n\n----------" + table + "-----" + std::to_string(k) + "-------\n";
+}
+std::string dump_str(const std::string& s) { return s + "\n\n----------all.str----------\n"; }
+
+class ReadTables : public JobTest {};
+
+TEST_F(ReadTables, DumpsListedColumnsThenTheStrings) {
+    put(kZund6List, crlf("t1.txt\n2\n1\n.\nt2.txt\n3\n0\n-1\n.\nt1.txt\n2\n.\nunused.txt\n.\n.\n"));
+    // A tab in a line's first byte belongs to column 1; the last line has no
+    // line feed and keeps its whole last field.
+    put(kIcons + "t1.txt", crlf("\tA\tB\nx\ty\nsolo\n") + "p\tq");
+    put(kIcons + "t2.txt", crlf("a\tb\tc\na\tb\na\tb\t\n"));
+    put(kIcons + "all.str", Bytes{'o', 'n', 'e', 0, 0, 't', 'w', 'o'}); // the last string lacks its NUL
+
+    expect_run(run("readtables"), 0, {});
+    std::string want = dump("B", "t1.txt", 2) + dump("y", "t1.txt", 2) + dump("q", "t1.txt", 2) +
+                       dump("\tA", "t1.txt", 1) + dump("x", "t1.txt", 1) + dump("solo", "t1.txt", 1) +
+                       dump("p", "t1.txt", 1) +
+                       dump("c", "t2.txt", 3) + dump("", "t2.txt", 3) + // fewer tabs: no record
+                       dump("B", "t1.txt", 2) + dump("y", "t1.txt", 2) + dump("q", "t1.txt", 2) +
+                       dump_str("one") + dump_str("") + dump_str("two");
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(want));
+}
+
+TEST_F(ReadTables, ListsThatEndEarlyOrHoldNoTables) {
+    put(kIcons + "all.str", Bytes{'s', 0});
+    put(kZund6List, crlf(".\n"));
+    expect_run(run("readtables"), 0, {});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump_str("s")));
+
+    // The end of the list file ends the list; a last "." without line feed
+    // still closes its block.
+    put(kIcons + "t.txt", crlf("a\tb\n"));
+    put(kZund6List, crlf("t.txt\n2"));
+    expect_run(run("readtables"), 0, {});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("b", "t.txt", 2) + dump_str("s")));
+    put(kZund6List, crlf("t.txt\n1\n."));
+    expect_run(run("readtables"), 0, {});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("a", "t.txt", 1) + dump_str("s")));
+
+    // A block without column numbers never opens its table.
+    put(kZund6List, crlf("missing.txt\n.\n.\n"));
+    put(kIcons + "all.str", Bytes{});
+    expect_run(run("readtables"), 0, {});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), "");
+}
+
+TEST_F(ReadTables, LinesAreSearchedOnlyInTheirFirst63488Bytes) {
+    put(kZund6List, crlf("long.txt\n2\n3\n.\n.\n"));
+    // Column 2 runs into the cut and ends one byte before it; the tab past
+    // the cut opens no column 3.
+    put(kIcons + "long.txt", crlf("A\t" + std::string(70000, 'x') + "\tz\n"));
+    put(kIcons + "all.str", Bytes{});
+    expect_run(run("readtables"), 0, {});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump(std::string(63485, 'x'), "long.txt", 2)));
+}
+
+TEST_F(ReadTables, MissingFilesStopTheDump) {
+    expect_run(run("readtables"), 1, {"Can't open"});
+    put(kZund6List, crlf("t.txt\n1\n.\ngone.txt\n0\n.\n.\n"));
+    // No working folder: nothing is written anywhere else.
+    expect_run(run("readtables"), 1, {"Can't open"});
+    EXPECT_FALSE(has("c:\\!out!.txt"));
+
+    // A table whose column number names no column must still open; the
+    // records written before it stay.
+    put(kIcons + "t.txt", crlf("v\n"));
+    expect_run(run("readtables"), 1, {"Can't open"});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("v", "t.txt", 1)));
+
+    put(kZund6List, crlf("t.txt\n1\n.\n.\n"));
+    expect_run(run("readtables"), 1, {"Can't open"}); // no all.str
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("v", "t.txt", 1)));
+}
+
+// ---------------------------------------------------------------------------
+// dumptodo
+
+const std::string kTodo = "c:\\games\\zund7\\xfiles\\todo.txt";
+const std::string kText = "c:\\games\\zund7\\xfiles\\text\\";
+const std::string kDone = "c:\\games\\zund7\\xfiles\\text_!\\";
+
+std::string record(int n, const std::string& source, const std::string& text) {
+    char num[16];
+    std::snprintf(num, sizeof num, "%05d", n);
+    return std::string("{") + num + "}{" + source + "}{" + std::to_string(text.size()) + "}{" + text + "}\n\n" +
+           kPrompt + "\n\\\\\n";
+}
+
+std::string summary(unsigned total, const std::string& cost) {
+    return "\n\n\xC2\xF1\xE5\xE3\xEE \xE1\xE0\xE9\xF2: " + std::to_string(total) +
+           ";    \xD1\xF2\xEE\xE8\xEC\xEE\xF1\xF2\xFC: $ " + cost + "\n";
+}
+
+class DumpTodo : public JobTest {};
+
+TEST_F(DumpTodo, NumbersTheTextsOfTablesAndStringFiles) {
+    put(kTodo, crlf("a.txt\n2\n1\n.\n.\ns.str\n.\n"));
+    // The first tab search starts at the first byte: column 2 of tab-A-tab-B
+    // is A. Masked breaks, braces and backslashes pass unchanged.
+    put(kText + "a.txt", crlf("\tA\tB\nx@y\t{b}\\\nn\n"));
+    put(kText + "s.str", Bytes{'h', 'i', 0, 0, 'e', 'n', 'd', 's'});
+
+    expect_run(run("dumptodo"), 0, {});
+    std::string want = record(0, "a.txt", "A") + record(1, "a.txt", "{b}\\") + record(2, "a.txt", "") +
+                       record(3, "a.txt", "x@y") + record(4, "a.txt", "n") + record(5, "s.str", "hi") +
+                       record(6, "s.str", "") + record(7, "s.str", "ends") + summary(15, "0.005859");
+    EXPECT_EQ(get_text(kText + "!out!.txt"), crlf(want));
+}
+
+TEST_F(DumpTodo, TheCostIsFortyCentsPer1024Bytes) {
+    put(kTodo, crlf(".\n.\n"));
+    mkdirs(kText);
+    expect_run(run("dumptodo"), 0, {});
+    EXPECT_EQ(get_text(kText + "!out!.txt"), crlf(summary(0, "0.000000")));
+
+    put(kTodo, crlf(".\ns.str\n.\n"));
+    for (auto [size, cost] : {std::pair<size_t, std::string>{1024, "0.400000"}, {2560, "1.000000"}}) {
+        std::string text(size, 'w');
+        put(kText + "s.str", text + '\0');
+        expect_run(run("dumptodo"), 0, {});
+        EXPECT_EQ(get_text(kText + "!out!.txt"), crlf(record(0, "s.str", text) + summary(unsigned(size), cost)));
+    }
+}
+
+TEST_F(DumpTodo, RecordNumbersWidenPast99999) {
+    put(kTodo, crlf("t.txt\n1\n.\n.\nempty.str\n.\n"));
+    put(kText + "t.txt", crlf("first\n"));
+    put(kText + "empty.str", Bytes(100000, 0)); // records 1 to 100000
+    expect_run(run("dumptodo"), 0, {});
+    std::string out = get_text(kText + "!out!.txt");
+    std::string tail = crlf(record(99999, "empty.str", "") + record(100000, "empty.str", "") + summary(5, "0.001953"));
+    ASSERT_GT(out.size(), tail.size());
+    EXPECT_EQ(out.substr(0, 12), "{00000}{t.tx");
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+}
+
+TEST_F(DumpTodo, AMissingFileStopsBeforeTheSummary) {
+    put(kTodo, crlf("a.txt\n1\n.\n.\ngone.str\n.\n"));
+    put(kText + "a.txt", crlf("v\n"));
+    expect_run(run("dumptodo"), 1, {"Can't open"});
+    EXPECT_EQ(get_text(kText + "!out!.txt"), crlf(record(0, "a.txt", "v")));
+}
+
+// ---------------------------------------------------------------------------
+// applytodo_ready and applytodo_threeline
+
+const std::string kReady = kText + "zund7_ready_rus_str.txt";
+const std::string kStylus = kText + "stylus.txt";
+
+class ApplyTodo : public JobTest {
+protected:
+    void SetUp() override {
+        JobTest::SetUp();
+        mkdirs(kDone);
+    }
+};
+
+TEST_F(ApplyTodo, ReadyListReplacesColumnsPassByPassAndRewritesStrings) {
+    put(kTodo, crlf("a.txt\n2\n1\n.\nb.txt\n1\n.\nb.txt\n2\n.\n.\ns.str\n.\n"));
+    put(kText + "a.txt", crlf("k1\tv1\tz\nsolo\n") + "k2\tv2");
+    put(kText + "b.txt", crlf("x\ty\n"));
+    put(kText + "s.str", Bytes{'o', 'n', 'e', 0, 0, 't', 'h', 'r', 'e', 'e', 0});
+    put(kDone + "b.txt", "stale");
+    // An empty translation empties its field; a translation with a tab adds
+    // a column; the last line, without line feed, keeps its last character.
+    put(kReady, crlf("\nW2\nK\t1\nSOLO\nK2\nX\nY\nONE\nE\n") + "THREE");
+
+    expect_run(run("applytodo_ready"), 0, {});
+    // The second pass of a block works on the first pass's result.
+    EXPECT_EQ(get_text(kDone + "a.txt"), crlf("K\t1\t\tz\nSOLO\n") + "K2\tW2");
+    // A table listed again starts over from the untranslated table.
+    EXPECT_EQ(get_text(kDone + "b.txt"), crlf("x\tY\n"));
+    EXPECT_EQ(get(kDone + "s.str"), Bytes({'O', 'N', 'E', 0, 'E', 0, 'T', 'H', 'R', 'E', 'E', 0}));
+    EXPECT_EQ(get_text(kDone + "temp.txt"), crlf("x\tY\n"));
+    EXPECT_EQ(get_text(kText + "a.txt"), crlf("k1\tv1\tz\nsolo\n") + "k2\tv2"); // the sources stay
+}
+
+TEST_F(ApplyTodo, TranslationsThatRunOutStopAndKeepTheOldResult) {
+    put(kTodo, crlf("a.txt\n1\n.\n.\n.\n"));
+    put(kText + "a.txt", crlf("one\ntwo\nthree\n"));
+    put(kDone + "a.txt", "previous result");
+    put(kReady, crlf("ONE\nTWO\n"));
+    expect_run(run("applytodo_ready"), 1,
+               {"Damaged file zund7_ready_rus_str.txt: it ends before the translation of text {00002}"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), "previous result");
+    EXPECT_EQ(get_text(kDone + "temp.txt"), crlf("ONE\nTWO\n"));
+
+    // The same for a string file: one translation for each of its strings.
+    put(kTodo, crlf(".\ns.str\n.\n"));
+    put(kText + "s.str", Bytes{'a', 0, 'b', 0, 'c', 0});
+    put(kDone + "s.str", "previous");
+    expect_run(run("applytodo_ready"), 1,
+               {"Damaged file zund7_ready_rus_str.txt: it ends before the translation of text {00002}"});
+    EXPECT_EQ(get_text(kDone + "s.str"), "previous");
+
+    // Lines left over are not read.
+    put(kReady, crlf("A\nB\nC\nD\nE\n"));
+    expect_run(run("applytodo_ready"), 0, {});
+    EXPECT_EQ(get(kDone + "s.str"), Bytes({'A', 0, 'B', 0, 'C', 0}));
+}
+
+TEST_F(ApplyTodo, LongLinesAreWrittenBackWhole) {
+    put(kTodo, crlf("long.txt\n2\n.\n.\n.\n"));
+    std::string no_column = "a" + std::string(70000, 'x') + "\n";
+    std::string tabbed = "k\tv\t" + std::string(70000, 'y') + "\n";
+    put(kText + "long.txt", crlf(no_column + tabbed));
+    put(kReady, crlf("V\n"));
+    expect_run(run("applytodo_ready"), 0, {});
+    EXPECT_EQ(get_text(kDone + "long.txt"), crlf(no_column + "k\tV\t" + std::string(70000, 'y') + "\n"));
+
+    // A column that runs past the cut was listed cut short: it cannot be
+    // replaced without losing text.
+    put(kText + "long.txt", crlf("k\t" + std::string(70000, 'z') + "\n"));
+    expect_run(run("applytodo_ready"), 1, {"Damaged file long.txt: column 2 runs past the first 63488 bytes of a line"});
+    EXPECT_EQ(get_text(kDone + "long.txt"), crlf(no_column + "k\tV\t" + std::string(70000, 'y') + "\n"));
+}
+
+TEST_F(ApplyTodo, FailedWritesKeepTheOldTables) {
+    put(kTodo, crlf("a.txt\n1\n.\n.\n.\n"));
+    put(kText + "a.txt", crlf("one\n"));
+    put(kReady, crlf("ONE\n"));
+    put(kDone + "a.txt", "previous result");
+    link(kDone + "temp.txt", "/dev/full");
+    expect_run(run("applytodo_ready"), 1, {"Can't write temp.txt"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), "previous result");
+
+    std::filesystem::remove(host(kDone + "temp.txt"));
+    link(kDone + "a.txt.locbench-new", "/dev/full");
+    expect_run(run("applytodo_ready"), 1, {"Can't write a.txt"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), "previous result");
+
+    // Without the result folder nothing is written beside the sources.
+    std::filesystem::remove_all(host(kDone));
+    expect_run(run("applytodo_ready"), 1, {"Can't open"});
+    EXPECT_EQ(get_text(kText + "a.txt"), crlf("one\n"));
+    EXPECT_FALSE(has(kText + "temp.txt"));
+}
+
+TEST_F(ApplyTodo, ThreeLineTranslationsSkipThreeLinesAfterEachPass) {
+    // The string-file section is not read: s.str need not exist.
+    put(kTodo, crlf("f.txt\n2\n.\nt.txt\n2\n1\n.\ne.txt\n1\n.\n.\ns.str\n.\n"));
+    put(kText + "f.txt", "p\tq"); // its pass ends without the three-line skip
+    put(kText + "t.txt", crlf("\tA\tB\nc\td\n"));
+    put(kText + "e.txt", "");     // an empty table still takes the skip
+    put(kStylus, crlf("F0\n\n---\n"
+                      "T1\n\n---\nT2\n\n---\n#\n#\n#\n"
+                      "T3\n\n---\nT4\n\n---\n#\n#\n")); // the last skipped lines may be missing
+    expect_run(run("applytodo_threeline"), 0, {});
+    EXPECT_EQ(get_text(kDone + "f.txt"), "p\tF0");
+    // The first tab search starts at the second byte: "\tA" is column 1.
+    EXPECT_EQ(get_text(kDone + "t.txt"), crlf("T3\tT1\nT4\tT2\n"));
+    EXPECT_EQ(get_text(kDone + "e.txt"), "");
+    EXPECT_FALSE(has(kDone + "s.str"));
+
+    put(kStylus, crlf("F0\n\n---\nT1\n\n---\n"));
+    expect_run(run("applytodo_threeline"), 1, {"Damaged file stylus.txt: it ends before the translation of text {00002}"});
+}
+
+// ---------------------------------------------------------------------------
+// maskbreaks and unmaskbreaks
+
+class MaskBreaks : public JobTest {};
+
+TEST_F(MaskBreaks, MasksBareLineFeedsOfEveryTxtFile) {
+    put(kText + "m1.txt", "a\r\nb");
+    put(kText + "m2.txt", "a\nb");
+    put(kText + "m3.txt", "a\n\nb");
+    put(kText + "m4.txt", "a\r\n\nb");
+    put(kText + "m5.txt", "\nab\n"); // the first byte is never changed
+    put(kText + "EMPTY.TXT", "");
+    put(kText + "other.dat", "a\nb");
+    for (int pass = 0; pass < 2; ++pass) { // a second run changes nothing
+        expect_run(run("maskbreaks"), 0, {});
+        EXPECT_EQ(get_text(kText + "m1.txt"), "a\r\nb");
+        EXPECT_EQ(get_text(kText + "m2.txt"), "a@b");
+        EXPECT_EQ(get_text(kText + "m3.txt"), "a@@b");
+        EXPECT_EQ(get_text(kText + "m4.txt"), "a\r\n@b");
+        EXPECT_EQ(get_text(kText + "m5.txt"), "\nab@");
+        EXPECT_EQ(get_text(kText + "EMPTY.TXT"), "");
+        EXPECT_EQ(get_text(kText + "other.dat"), "a\nb");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(host(kText)), {}), 7);
+}
+
+TEST_F(MaskBreaks, UnmaskTurnsEveryAtSignBackButTheFirstByte) {
+    put(kDone + "t.txt", "@a@b\r\n@@");
+    put(kDone + "keep.str", "@x@");
+    expect_run(run("unmaskbreaks"), 0, {});
+    EXPECT_EQ(get_text(kDone + "t.txt"), "@a\nb\r\n\n\n");
+    EXPECT_EQ(get_text(kDone + "keep.str"), "@x@");
+}
+
+TEST_F(MaskBreaks, FailuresLeaveTheFilesWhole) {
+    expect_run(run("maskbreaks"), 1, {"Can't open"}); // no folder
+    mkdirs(kText);
+    expect_run(run("maskbreaks"), 0, {});              // no .txt file
+
+    put(kText + "a.txt", "1\n2");
+    put(kText + "b.txt", "3\n4");
+    link(kText + "b.txt.locbench-new", "/dev/full");
+    expect_run(run("maskbreaks"), 1, {"Can't write b.txt"});
+    EXPECT_EQ(get_text(kText + "a.txt"), "1@2");
+    EXPECT_EQ(get_text(kText + "b.txt"), "3\n4");
+}
+
+// ---------------------------------------------------------------------------
+// The whole chain: mask, dump, translate, apply, unmask.
+
+struct Record {
+    std::string source, text;
+};
+
+// Reads dumptodo's records back, finding each text's end by its length.
+std::vector<Record> parse_list(const std::string& out) {
+    std::vector<Record> v;
+    size_t p = 0;
+    while (p < out.size() && out[p] == '{') {
+        size_t a = out.find("}{", p), b = out.find("}{", a + 2), c = out.find("}{", b + 2);
+        Record r{out.substr(a + 2, b - a - 2), ""};
+        size_t len = std::stoul(out.substr(b + 2, c - b - 2));
+        r.text = out.substr(c + 2, len);
+        v.push_back(r);
+        p = out.find("\\\\\r\n", c + 2 + len) + 4;
+    }
+    return v;
+}
+
+TEST_F(MaskBreaks, TheTranslationChainRoundTrips) {
+    put(kTodo, crlf("ui.txt\n2\n.\n.\nnames.str\n.\n"));
+    put(kText + "ui.txt", "id\ttext\tnote\r\n1\ttwo\nlines\tx\r\n2\tone\ty\r\n");
+    put(kText + "names.str", Bytes{'A', 'n', 'n', 0, 'B', 'o', 'b', 0});
+    mkdirs(kDone);
+
+    expect_run(run("maskbreaks"), 0, {});
+    expect_run(run("dumptodo"), 0, {});
+    std::vector<Record> list = parse_list(get_text(kText + "!out!.txt"));
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_EQ(list[1].text, "two@lines");
+    EXPECT_EQ(list[4].source, "names.str");
+    std::string ready;
+    for (const Record& r : list) {
+        std::string t = r.text;
+        for (char& c : t) c = char(std::toupper(static_cast<unsigned char>(c)));
+        ready += t + "\n";
+    }
+    put(kReady, crlf(ready));
+    expect_run(run("applytodo_ready"), 0, {});
+    expect_run(run("unmaskbreaks"), 0, {});
+    EXPECT_EQ(get_text(kDone + "ui.txt"), "id\tTEXT\tnote\r\n1\tTWO\nLINES\tx\r\n2\tONE\ty\r\n");
+    EXPECT_EQ(get(kDone + "names.str"), Bytes({'A', 'N', 'N', 0, 'B', 'O', 'B', 0}));
+}
+
+// ---------------------------------------------------------------------------
+// openbigtext
+
+const std::string kBig = "c:\\games\\zund7\\xfiles\\bigtext\\";
+
+class OpenBigText : public JobTest {};
+
+TEST_F(OpenBigText, OpensTheThreeFilesAndChangesNothing) {
+    expect_run(run("openbigtext"), 1, {"Can't open"}); // no folder
+    put(kBig + "zund6eng.txt", "e6\r\n");
+    put(kBig + "zund6rus.txt", "r6\r\n");
+    put(kBig + "zund7eng.txt", "e7\n");
+    expect_run(run("openbigtext"), 0, {});
+    EXPECT_EQ(get_text(kBig + "zund6eng.txt"), "e6\r\n");
+    EXPECT_EQ(get_text(kBig + "zund6rus.txt"), "r6\r\n");
+    EXPECT_EQ(get_text(kBig + "zund7eng.txt"), "e7\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(host(kBig)), {}), 3);
+    for (const char* name : {"zund6eng.txt", "zund6rus.txt", "zund7eng.txt"}) {
+        std::filesystem::rename(host(kBig + name), host(kBig + "away"));
+        expect_run(run("openbigtext"), 1, {"Can't open"});
+        std::filesystem::rename(host(kBig + "away"), host(kBig + name));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// dumptextbin
+
+const std::string kBin = "c:\\games\\Brassjaw\\xfiles\\text.bin";
+const std::string kBinOut = "c:\\games\\Brassjaw\\xfiles\\text.txt";
+
+std::string bin_record(const std::string& head, const std::string& text) {
+    return head + text + "}\n\n" + std::string(text.size(), '-') + "\n" + kPrompt + "\n\\\\\n";
+}
+
+class DumpTextBin : public JobTest {};
+
+TEST_F(DumpTextBin, OneRecordPerPrintableRun) {
+    put(kBin, Bytes{0x41, 0x42, 0x43, 0x00});
+    expect_run(run("dumptextbin"), 0, {});
+    EXPECT_EQ(get_text(kBinOut), crlf(bin_record("{0000}{00003}{", "ABC")));
+
+    put(kBin, Bytes{});
+    expect_run(run("dumptextbin"), 0, {});
+    EXPECT_EQ(get_text(kBinOut), "");
+}
+
+TEST_F(DumpTextBin, RunsEndAtControlAndHighBytesButTextsAtNul) {
+    put(kBin, Bytes{0x00, 'h', 'i', '\n', 'x', 0x00, 0x01, 'Q', 0x00, 'a', 'b', 0xE0, 'c', 'd', 0x00, 0x7F, 'z'});
+    expect_run(run("dumptextbin"), 0, {});
+    // A line feed is printable and shows as "~"; the text of a run ended by
+    // 0xE0 goes on to the NUL, and its rest is listed again.
+    EXPECT_EQ(get_text(kBinOut), crlf(bin_record("{0001}{00004}{", "hi~x") + bin_record("{0007}{00001}{", "Q") +
+                                      bin_record("{0009}{00005}{", "ab\xE0" "cd") +
+                                      bin_record("{000C}{00002}{", "cd") + bin_record("{000F}{00002}{", "\x7Fz")));
+}
+
+TEST_F(DumpTextBin, LongTextsAndWideOffsets) {
+    Buf b;
+    b.fill(70000, 0).fill(1500, 'T').u8(0);
+    put(kBin, b.b);
+    expect_run(run("dumptextbin"), 0, {});
+    EXPECT_EQ(get_text(kBinOut), crlf(bin_record("{11170}{01500}{", std::string(1500, 'T'))));
+}
+
+TEST_F(DumpTextBin, Failures) {
+    expect_run(run("dumptextbin"), 1, {"Can't open"});
+    put(kBin, "text");
+    mkdirs(kBinOut);
+    expect_run(run("dumptextbin"), 1, {"Can't open"});
+    std::filesystem::remove(host(kBinOut));
+    link(kBinOut, "/dev/full");
+    expect_run(run("dumptextbin"), 1, {"Can't write " + kBinOut});
+}
+
+} // namespace
