@@ -215,7 +215,9 @@ TEST_F(Platform, RenameNeverReplacesAndRemoveTakesFilesOnly) {
 }
 
 TEST_F(Platform, ErrorNumberIsSetOnlyByFailingCalls) {
-    // A fresh process: the successful calls of a normal run leave it at 0.
+    // A fresh process (the death test starts the test program anew): the
+    // successful calls of a normal run leave the number at 0.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     put("c:\\ok.bin", "x");
     EXPECT_EXIT(
         {
