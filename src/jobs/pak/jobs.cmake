@@ -1,2 +1,3 @@
 # The jobs of this subsystem, each built as an executable of its own name.
 list(APPEND LOCBENCH_JOBS patchpak extractpak)
+list(APPEND LOCBENCH_JOBS placevoices)
