@@ -79,8 +79,6 @@ TEST_F(ExtractSnd, EmptyArchivesAndFailures) {
     EXPECT_EQ(get(zl("a")), pattern(10, 1));
 
     const std::string shown = "c:\\games\\zund7\\sounds\\Audio1.snd";
-    put(kAudio1, Bytes{1, 0});
-    expect_run(run("extractsnd"), 1, {"Damaged file " + shown + ": shorter than the 4-byte entry count"});
     put(kAudio1, Buf().u32(0x4EC4EC4F).fill(100, 0).b); // count x 52 wraps in 32 bits
     expect_run(run("extractsnd"), 1,
                {"Damaged file " + shown + ": the directory of 1321528399 entries runs past the end of the file"});
@@ -137,13 +135,6 @@ TEST_F(UpdateSnd, ReadyFileWithoutItsWavStopsBeforeTheNewArchive) {
     put(kAudio, "an older archive");
     expect_run(run("updatesnd"), 1, {zl("a"), zl("b"), "Can't create file " + kReady + "b.wav"});
     EXPECT_EQ(get(kTempSnd), a); // the members written so far
-    EXPECT_EQ(get_text(kAudio), "an older archive");
-
-    // The ".wav.zl" is there for the search but cannot be opened.
-    std::filesystem::remove(host(zl("b")));
-    mkdirs(zl("b"));
-    put(kReady + "b.wav", "plain");
-    expect_run(run("updatesnd"), 1, {zl("a"), zl("b"), "Can't create file " + zl("b")});
     EXPECT_EQ(get_text(kAudio), "an older archive");
 }
 
@@ -236,9 +227,6 @@ TEST_F(ExtractVid, DamagedArchivesStopWithAMessage) {
     put(kVelorD, Buf().u32(2).field("a", 40).u32(92).field("b", 40).u32(200).raw("0123").b);
     expect_run(run("extractvid"), 1,
                {kSmk + "a", "Damaged file " + kVelorD + ": member a lies past the end of the archive"});
-    put(kVelorD, Buf().u32(2).field("a", 40).u32(92).field("b", 40).u32(97).raw("0123").b);
-    expect_run(run("extractvid"), 1,
-               {kSmk + "a", "Damaged file " + kVelorD + ": member a lies past the end of the archive"});
     put(kVelorD, Buf().u32(2).field("a", 40).u32(92).field("b", 40).u32(94).raw("0123").b);
     expect_run(run("extractvid"), 0, {kSmk + "a", kSmk + "b"});
     EXPECT_EQ(get_text(kSmk + "a"), "01");
@@ -284,11 +272,6 @@ TEST_F(MixSmk, TakesFourteenEntriesWhateverTheCountSays) {
     EXPECT_EQ(get(kVelorC), make_vid(want, 20));
     EXPECT_EQ(get(kVelorD), old);
     EXPECT_FALSE(has(kVelorTmp));
-
-    // Fourteen members read back as they were.
-    put(kVelorD, make_vid(members(14), 0xDEADBEEF));
-    expect_run(run("mixsmk"), 0, smk_lines());
-    EXPECT_EQ(get(kVelorC), make_vid(members(14), 0xDEADBEEF));
 }
 
 TEST_F(MixSmk, PreparedFilesOfWholeChunksAndMore) {
@@ -409,10 +392,6 @@ TEST_F(AssembleVoices, FailuresStopTheJob) {
     EXPECT_EQ(get_text(kSounds + "ZM101a.wav"), "game ZM101a.wav");
     EXPECT_EQ(names_in(host(kVoice2)), std::vector<std::string>({"01a.wav", "01b.wav", "01c.wav", "03a.wav",
                                                                 "47a.wav", "47b.wav"}));
-
-    mkdirs(kSoundVr);
-    link(kSoundVr + "ZM101b.wav", "/dev/full");
-    expect_run(run("assemblevoices"), 1, {"Can't write ZM101b.wav"});
 }
 
 const std::string kList = "c:\\games\\Brassjaw\\xfiles\\s4.txt";
@@ -484,10 +463,6 @@ TEST_F(PlaceVoices, ShortListsAndLinesStopTheJob) {
     put_list({"#a.wav\\x.wav"}, true);
     expect_run(run("placevoices"), 1, {"Can't open"});
     EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>({"a.wav", "b.wav", "c.wav"}));
-
-    std::filesystem::remove(host(kVoice4 + "001.wav"));
-    put_list({"#a.wav", "#b.wav"}, true);
-    expect_run(run("placevoices"), 1, {"Can't open"});
 
     link(kSoundRoot + "a.wav", "/dev/full");
     expect_run(run("placevoices"), 1, {"Can't write " + kSoundRoot + "a.wav"});
