@@ -464,6 +464,7 @@ TEST_F(PlaceVoices, ShortListsAndLinesStopTheJob) {
     expect_run(run("placevoices"), 1, {"Can't open"});
     EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>({"a.wav", "b.wav", "c.wav"}));
 
+    put_list({"#a.wav"}, true);
     link(kSoundRoot + "a.wav", "/dev/full");
     expect_run(run("placevoices"), 1, {"Can't write " + kSoundRoot + "a.wav"});
 }
