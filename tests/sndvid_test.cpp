@@ -410,6 +410,11 @@ protected:
         for (int i = 0; i < 144; ++i) put(kVoice4 + rec_name(i), pattern(size_t(i) * 7 + 1, uint32_t(i)));
     }
     // The list file as the text editor leaves it: CR LF line ends.
+    // `first` followed by lines that fill the list up to 144.
+    static std::vector<std::string> full_list(std::vector<std::string> first) {
+        for (size_t i = first.size(); i < 144; ++i) first.push_back("#n\\" + rec_name(int(i)));
+        return first;
+    }
     void put_list(const std::vector<std::string>& lines, bool final_newline) {
         std::string text;
         for (size_t i = 0; i < lines.size(); ++i)
@@ -419,10 +424,9 @@ protected:
 };
 
 TEST_F(PlaceVoices, CreatesTheFoldersAndKeepsTheLastCharacter) {
-    std::vector<std::string> lines = {"#sfx\\voice\\a.wav", "#sfx\\voice\\b.wav", "#top.wav", "#SFX\\Other\\c.wav",
-                                      "#old.wav"};
-    for (int i = 5; i < 143; ++i) lines.push_back("#n\\" + rec_name(i));
-    lines.push_back("#last\\end.wav"); // no newline after it
+    auto lines = full_list(
+        {"#sfx\\voice\\a.wav", "#sfx\\voice\\b.wav", "#top.wav", "#SFX\\Other\\c.wav", "#old.wav"});
+    lines.back() = "#last\\end.wav"; // no newline after it
     mkdirs(kSoundRoot + "sfx");
     put(kSoundRoot + "old.wav", "stale");
     put_list(lines, false);
@@ -440,33 +444,31 @@ TEST_F(PlaceVoices, CreatesTheFoldersAndKeepsTheLastCharacter) {
     EXPECT_EQ(names_in(host(kSoundRoot + "n")).size(), 138u);
 }
 
-TEST_F(PlaceVoices, ShortListsAndLinesStopTheJob) {
+TEST_F(PlaceVoices, BadListsPlaceNothingAndFailuresStop) {
     expect_run(run("placevoices"), 1, {"Can't open"});
-
-    // Without the sound folder there is nowhere to put the recordings.
-    put_list({"#a.wav", "#b.wav"}, true);
-    expect_run(run("placevoices"), 1, {"Can't open"});
-    EXPECT_EQ(names_in(host(kVoice4)).size(), 144u);
     mkdirs(kSoundRoot);
 
     put_list({"#a.wav", "#b.wav", "#c.wav"}, true);
     expect_run(run("placevoices"), 1, {"Damaged file " + kList + ": the list ends before line 4 of 144"});
-    EXPECT_EQ(get(kSoundRoot + "c.wav"), get(kVoice4 + "002.wav"));
-
     for (const std::string& line : {std::string("#"), std::string()}) {
-        put_list({"#a.wav", line, "#c.wav"}, true);
+        put_list(full_list({"#a.wav", line}), true);
         expect_run(run("placevoices"), 1, {"Damaged file " + kList + ": line 2 names no file"});
     }
+    EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>());
 
     // A folder on the path that cannot be made (a file has its name): the
     // recording is not put anywhere else.
-    put_list({"#a.wav\\x.wav"}, true);
+    put_list(full_list({"#a.wav", "#a.wav\\x.wav"}), true);
     expect_run(run("placevoices"), 1, {"Can't open"});
-    EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>({"a.wav", "b.wav", "c.wav"}));
+    EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>({"a.wav"}));
 
-    put_list({"#a.wav"}, true);
     link(kSoundRoot + "a.wav", "/dev/full");
     expect_run(run("placevoices"), 1, {"Can't write " + kSoundRoot + "a.wav"});
+
+    // Without the sound folder there is nowhere to put the recordings.
+    std::filesystem::remove_all(host(kSoundRoot));
+    expect_run(run("placevoices"), 1, {"Can't open"});
+    EXPECT_EQ(names_in(host(kVoice4)).size(), 144u);
 }
 
 } // namespace

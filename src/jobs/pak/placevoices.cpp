@@ -17,22 +17,34 @@ void placevoices() {
     const std::string root = "c:\\games\\Brassjaw\\xfiles\\sound";
     const int kLines = 144;
 
+    // The whole list is read and checked first: a list that cannot say where
+    // every recording goes places none of them.
     FILE* lst = io::open_or_die(list.c_str(), "rt");
+    std::vector<std::string> paths; // below the sound folder, one per line
     std::vector<char> line(1024);
-    for (int i = 0; i < kLines; ++i) {
-        if (!std::fgets(line.data(), int(line.size()), lst))
-            io::damaged(list, io::format("the list ends before line %d of %d", i + 1, kLines));
+    std::string fault;
+    for (int i = 0; i < kLines && fault.empty(); ++i) {
+        if (!std::fgets(line.data(), int(line.size()), lst)) {
+            fault = io::format("the list ends before line %d of %d", i + 1, kLines);
+            break;
+        }
         size_t len = std::strlen(line.data());
         if (len > 0 && line[len - 1] == '\n') line[--len] = '\0';
         // The path starts after the leading character: a shorter line has none.
-        if (len < 2) io::damaged(list, io::format("line %d names no file", i + 1));
+        if (len < 2) fault = io::format("line %d names no file", i + 1);
+        else paths.emplace_back(line.data() + 1);
+    }
+    std::fclose(lst);
+    if (!fault.empty()) io::damaged(list, fault);
 
-        FILE* in = io::open_or_die((voices + "\\" + io::format("%03d.wav", i)).c_str(), "rb");
+    for (int i = 0; i < kLines; ++i) {
+        std::string rec = voices + "\\" + io::format("%03d.wav", i);
+        FILE* in = io::open_or_die(rec.c_str(), "rb");
         // Each folder along the path is made (an existing one is fine) and the
         // file created in the last; a folder that could not be made leaves the
         // file uncreatable rather than put somewhere else.
         std::string path = root;
-        const char* p = line.data() + 1;
+        const char* p = paths[size_t(i)].c_str();
         while (const char* bs = std::strchr(p, '\\')) {
             path += "\\" + std::string(p, bs);
             win::mkdir(path.c_str());
@@ -41,10 +53,8 @@ void placevoices() {
         path += "\\" + std::string(p);
         FILE* out = io::open_or_die(path.c_str(), "wb");
         uint64_t size = io::size_of(in);
-        if (io::copy(in, out, size, path) != size)
-            io::damaged(voices + "\\" + io::format("%03d.wav", i), "cannot be read");
+        if (io::copy(in, out, size, path) != size) io::damaged(rec, "cannot be read");
         std::fclose(in);
         io::close(out, path);
     }
-    std::fclose(lst);
 }
