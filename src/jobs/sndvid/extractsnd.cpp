@@ -1,0 +1,34 @@
+// extractsnd: writes every member of the zund7 sound archive to an entry file
+// of its own, "<name>.wav.zl" in the ready-sound folder, holding exactly the
+// member's stored bytes.
+#include "formats/bytes.hpp"
+#include "formats/snd.hpp"
+#include "platform/io.hpp"
+#include "platform/win.hpp"
+
+#include <cstdint>
+#include <cstdio>
+
+void extractsnd() {
+    const std::string archive = "c:\\games\\zund7\\sounds\\Audio1.snd";
+    FILE* in = io::open_or_die(archive.c_str(), "rb");
+    uint64_t in_size = io::size_of(in);
+    snd::Directory dir = snd::read_directory(in, in_size, archive);
+    for (size_t i = 0; i < dir.count; ++i) {
+        const uint8_t* e = dir.entry(i);
+        std::string name = snd::name(e);
+        io::report_error(in);
+        std::string path = "c:\\games\\zund7\\xfiles\\sound_ready\\" + name + ".wav.zl";
+        std::printf("%s\n", path.c_str());
+        snd::check_member(e, in_size, archive);
+        FILE* out = win::fopen(path.c_str(), "wb");
+        if (!out) io::cant_create(path);
+        uint32_t offset = bytes::get_u32(e + snd::kOffsetField);
+        uint32_t stored = bytes::get_u32(e + snd::kStoredField);
+        std::fseek(in, long(offset), SEEK_SET);
+        if (io::copy(in, out, stored, path) != stored)
+            io::damaged(archive, "member " + name + " cannot be read");
+        io::close(out, path);
+    }
+    std::fclose(in);
+}
