@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,7 +55,26 @@ void JobTest::SetUp() {
     std::string tmpl = (fs::temp_directory_path() / "locbench-XXXXXX").string();
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
     root_ = tmpl;
+    reset_drives();
+}
+
+void JobTest::reset_drives() {
+    fs::remove_all(prefix());
     for (const char* d : {"c:", "d:", "e:"}) fs::create_directories(prefix() / "dosdevices" / d);
+}
+
+std::map<std::string, Bytes> JobTest::snapshot() const {
+    std::map<std::string, Bytes> files;
+    for (auto it = fs::recursive_directory_iterator(prefix()); it != fs::recursive_directory_iterator(); ++it) {
+        std::string rel = fs::relative(it->path(), prefix()).string();
+        if (it->is_symlink()) {
+            files[rel] = to_bytes("-> " + fs::read_symlink(it->path()).string());
+        } else if (it->is_regular_file()) {
+            std::ifstream f(it->path(), std::ios::binary);
+            files[rel] = Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        }
+    }
+    return files;
 }
 
 void JobTest::TearDown() {
@@ -108,7 +128,7 @@ void JobTest::link(const std::string& winpath, const std::string& target) {
     fs::create_symlink(target, p);
 }
 
-RunResult JobTest::run(const std::string& job, const std::string& cwd) {
+RunResult JobTest::run(const std::string& job, const std::string& cwd, const RunOptions& options) {
     RunResult r;
     std::string exe = std::string(LOCBENCH_BIN_DIR) + "/" + job;
     fs::path dir = host(cwd);
@@ -125,14 +145,29 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd) {
         close(err_pipe[0]);
         if (chdir(dir.c_str()) != 0) _exit(127);
         setenv("WINEPREFIX", prefix().c_str(), 1);
-        setenv("ASAN_OPTIONS", "detect_leaks=1:halt_on_error=1", 0);
+        const char* given = getenv("ASAN_OPTIONS");
+        std::string asan = given && *given ? given : "detect_leaks=1:halt_on_error=1";
+        if (options.limit_memory) {
+#ifdef LOCBENCH_SANITIZED
+            asan += ":max_allocation_size_mb=64";
+#else
+            rlimit as{256u << 20, 256u << 20};
+            setrlimit(RLIMIT_AS, &as);
+#endif
+        }
+        if (options.file_size_limit) {
+            signal(SIGXFSZ, SIG_IGN); // stays ignored in the job: a write past the limit just fails
+            rlimit fsize{options.file_size_limit, options.file_size_limit};
+            setrlimit(RLIMIT_FSIZE, &fsize);
+        }
+        setenv("ASAN_OPTIONS", asan.c_str(), 1);
         setenv("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1", 0);
         execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_s);
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     int open_fds = 2;
     bool timed_out = false;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,10 +45,24 @@ struct RunResult {
     std::vector<std::string> lines() const; // `out` split at "\n", without them
 };
 
+// Limits for a job run.
+struct RunOptions {
+    int timeout_s = 120;
+    // Largest size any file may grow to (RLIMIT_FSIZE, with SIGXFSZ ignored):
+    // a disk that fills up part-way. 0 means no limit.
+    uint64_t file_size_limit = 0;
+    // Keep every allocation far below what a small input could need: 64 MiB
+    // per allocation in the sanitizer build, 256 MiB of address space in the
+    // normal build.
+    bool limit_memory = false;
+};
+
 class JobTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+public:
 
     std::filesystem::path root() const { return root_; }
     std::filesystem::path prefix() const { return root_ / "prefix"; }
@@ -66,7 +81,13 @@ protected:
     // Runs a job executable with WINEPREFIX set to the scratch prefix and the
     // working directory at `cwd`. Fails the test if it writes to stderr (a
     // sanitizer report, for example), dies of a signal or hangs.
-    RunResult run(const std::string& job, const std::string& cwd = "c:\\");
+    RunResult run(const std::string& job, const std::string& cwd = "c:\\", const RunOptions& options = {});
+
+    // Empties the drives c:, d: and e: again.
+    void reset_drives();
+    // Every file below the prefix (by its path relative to the prefix) with
+    // its content; links are listed by their target.
+    std::map<std::string, Bytes> snapshot() const;
 
 private:
     std::filesystem::path root_;
