@@ -273,6 +273,13 @@ TEST_F(ExtractPak, Failures) {
     expect_run(run("extractpak"), 1, {kXfiles + "a", kXfiles + "b", "Can't write " + kXfiles + "b"});
     EXPECT_EQ(get(kXfiles + "a"), pattern(10, 1));
 
+    // A name that would lead out of the extraction folder.
+    put(kArchive, make_pak({{name_field("..\\..\\main\\pak0.pak"), pattern(3, 1)}}));
+    expect_run(run("extractpak"), 1,
+               {kXfiles + "..\\..\\main\\pak0.pak",
+                "Damaged file " + kArchive + ": member name ..\\..\\main\\pak0.pak is not a plain file name"});
+    EXPECT_EQ(le32(get(kArchive), 8), 64u); // the archive is still there, unchanged
+
     put(kArchive, Buf().raw("PACK").u32(12).u32(64).raw(name_field("a")).u32(76).u32(1).b);
     expect_run(run("extractpak"), 1,
                {kXfiles + "a", "Damaged file " + kArchive + ": member a lies past the end of the archive"});

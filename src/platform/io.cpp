@@ -50,6 +50,8 @@ void report_error(FILE* stream) {
     }
 }
 
+bool plain_name(const std::string& name) { return name.find_first_of("\\/:") == std::string::npos; }
+
 FILE* open_or_die(const char* path, const char* mode) {
     FILE* f = win::fopen(path, mode);
     if (!f) cant_open();

@@ -26,6 +26,12 @@ std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // number itself stays set.
 void report_error(FILE* stream);
 
+// True when an archive member's name can serve as a file name inside the
+// folder a job writes to: it holds no path separator ("\\" or "/") and no
+// drive colon, so that a damaged or crafted archive cannot make a job write
+// outside that folder.
+bool plain_name(const std::string& name);
+
 // win::fopen, or "Can't open\n" and exit code 1.
 FILE* open_or_die(const char* path, const char* mode);
 

@@ -16,17 +16,19 @@ void extractpak() {
     pak::Directory dir = pak::read_directory(in, in_size, archive);
     for (size_t i = 0; i < dir.count(); ++i) {
         const uint8_t* e = dir.entry(i);
-        std::string path = "c:\\games\\Brassjaw\\xfiles\\pak\\" + pak::flat_name(e);
+        std::string name = pak::flat_name(e);
+        std::string path = "c:\\games\\Brassjaw\\xfiles\\pak\\" + name;
         uint32_t offset = bytes::get_u32(e + pak::kOffsetField);
         uint32_t length = bytes::get_u32(e + pak::kLengthField);
         std::printf("%s\n", path.c_str());
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         if (uint64_t(offset) + length > in_size)
-            io::damaged(archive, "member " + pak::flat_name(e) + " lies past the end of the archive");
+            io::damaged(archive, "member " + name + " lies past the end of the archive");
         FILE* out = win::fopen(path.c_str(), "wb");
         if (!out) io::cant_create(path);
         std::fseek(in, long(offset), SEEK_SET);
         if (io::copy(in, out, length, path) != length)
-            io::damaged(archive, "member " + pak::flat_name(e) + " cannot be read");
+            io::damaged(archive, "member " + name + " cannot be read");
         io::close(out, path);
     }
     std::fclose(in);
