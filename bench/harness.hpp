@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,18 +99,22 @@ struct Result {
     double bytes;
 };
 
+// `before_job` and `before_copy` (when given) run before each timed run, to
+// clear away what the previous one wrote: both then write new files.
 inline Result compare(const std::string& name, const std::vector<std::string>& job, const std::string& job_cwd,
                       const std::string& prefix, const std::vector<std::string>& copy, double bytes_moved,
-                      int rounds, void (*before_each)() = nullptr) {
+                      int rounds, const std::function<void()>& before_job = {},
+                      const std::function<void()>& before_copy = {}) {
     std::vector<double> jt, ct;
     long peak = 0;
     for (int r = 0; r <= rounds; ++r) {
-        if (before_each) before_each();
+        if (before_job) before_job();
         Sample j = run(job, job_cwd, prefix);
         if (j.exit_code != 0) {
             std::fprintf(stderr, "%s failed with exit code %d\n", name.c_str(), j.exit_code);
             std::exit(1);
         }
+        if (before_copy) before_copy();
         Sample c = run(copy, job_cwd, "");
         if (r == 0) continue; // warm-up
         jt.push_back(j.seconds);

@@ -1,15 +1,15 @@
-// Benchmark of patchpak on an archive of the game's own size: 456 members,
-// 113,888,255 bytes of data, a few translated replacements. Compares with cp
-// of the same archive and reports the peak memory.
+// Benchmarks of patchpak and extractpak on an archive of the game's own size:
+// 456 members, 113,888,255 bytes of data, a few translated replacements.
+// Each is compared with cp of the same archive, and its peak memory reported.
 //
-//   bench_patchpak <bin folder> [work folder]
+//   bench_pak <bin folder> [work folder]
 #include "harness.hpp"
 
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_patchpak <bin folder> [work folder]\n");
+        std::fprintf(stderr, "usage: bench_pak <bin folder> [work folder]\n");
         return 2;
     }
     std::string bin = fs::absolute(argv[1]).string();
@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     fs::path prefix = work / "prefix";
     fs::path game = prefix / "dosdevices" / "c:" / "games" / "Brassjaw";
     fs::create_directories(game / "bin");
+    fs::create_directories(game / "xfiles" / "pak");
 
     // Member sizes: mostly small files, some large ones, totalling exactly the
     // game archive's 113,888,255 bytes.
@@ -64,11 +65,28 @@ int main(int argc, char** argv) {
 
     std::printf("patchpak on %u members, %.0f bytes (largest member %u bytes), 4 replacements\n", count, archive,
                 largest);
+    // Both write a new file each time (patchpak its pak1.pak).
     bench::Result r = bench::compare("patchpak", {bin + "/patchpak"}, (game / "bin").string(), prefix.string(),
-                                     {"cp", "../main/pak0.pak", (work / "copy.pak").string()}, archive, 5);
+                                     {"cp", "../main/pak0.pak", (work / "copy.pak").string()}, archive, 5, {},
+                                     [&] { fs::remove(work / "copy.pak"); });
+    bench::print(r, largest);
+    // extractpak writes 456 files: its copy is cp of a folder holding the
+    // same files (made by a first run), and both write into empty folders.
+    fs::path out = game / "xfiles" / "pak", ref = work / "members", copy = work / "copy";
+    bench::run({bin + "/extractpak"}, (game / "bin").string(), prefix.string());
+    fs::rename(out, ref);
+    auto fresh = [](const fs::path& p) {
+        return [p] {
+            fs::remove_all(p);
+            fs::create_directories(p);
+        };
+    };
+    r = bench::compare("extractpak", {bin + "/extractpak"}, (game / "bin").string(), prefix.string(),
+                       {"sh", "-c", "cp " + ref.string() + "/* " + copy.string()}, archive, 5, fresh(out),
+                       fresh(copy));
     bench::print(r, largest);
     std::printf("(peak memory of a process that does nothing, started the same way: %.1f MiB)\n",
                 bench::baseline_kib() / 1024.0);
-    fs::remove_all(work);
+    if (!std::getenv("BENCH_KEEP")) fs::remove_all(work);
     return 0;
 }
