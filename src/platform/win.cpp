@@ -228,7 +228,26 @@ struct TextFile {
     unsigned char raw[65536];
     size_t pos = 0, len = 0; // unread raw bytes are raw[pos..len)
     bool pending_cr = false;  // a CR was read as the last byte of a chunk
+    TextFile* prev = nullptr;  // the text files still open, linked from
+    TextFile* next = nullptr;  // g_open_text
 };
+
+// Text files still open. A job that ends through exit() leaves its streams
+// to be flushed by the runtime; this list keeps their state reachable until
+// then, so that leak checkers do not take it for lost memory.
+TextFile* g_open_text = nullptr;
+
+void link_text(TextFile* t) {
+    t->next = g_open_text;
+    if (g_open_text) g_open_text->prev = t;
+    g_open_text = t;
+}
+
+void unlink_text(TextFile* t) {
+    if (t->prev) t->prev->next = t->next;
+    else g_open_text = t->next;
+    if (t->next) t->next->prev = t->prev;
+}
 
 ssize_t text_read(void* cookie, char* buf, size_t size) {
     auto* t = static_cast<TextFile*>(cookie);
@@ -323,6 +342,7 @@ int text_close(void* cookie) {
     auto* t = static_cast<TextFile*>(cookie);
     int r = ::close(t->fd);
     if (r != 0) fail_with(errno);
+    unlink_text(t);
     delete t;
     return r == 0 ? 0 : -1;
 }
@@ -344,7 +364,9 @@ FILE* open_text(const std::string& p, char kind) {
         fail_with(errno);
         ::close(fd);
         delete t;
+        return nullptr;
     }
+    link_text(t);
     return f;
 }
 
