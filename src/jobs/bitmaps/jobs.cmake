@@ -1,2 +1,2 @@
 # The jobs of this subsystem, each built as an executable of its own name.
-list(APPEND LOCBENCH_JOBS)
+list(APPEND LOCBENCH_JOBS extracttgas readtgas comptgas)

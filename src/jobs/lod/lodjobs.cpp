@@ -1,0 +1,207 @@
+#include "jobs/lod/lodjobs.hpp"
+
+#include "formats/lod.hpp"
+#include "platform/io.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace lodjobs {
+
+void exit5() { std::exit(5); }
+
+namespace {
+
+// Sizes and offsets of an archive are u32: an archive that would outgrow them
+// cannot be written correctly.
+void check_fits(uint64_t end, const std::string& out_path) {
+    if (end > UINT32_MAX) io::damaged(out_path, "the new archive would pass the 4 GiB that its directory can address");
+}
+
+} // namespace
+
+void update_archive(const Update& u) {
+    FILE* in = io::open_or_die(u.source.c_str(), "rb");
+    uint64_t in_size = io::size_of(in);
+    lod::Block block = lod::read_block(in, in_size, u.count, u.source);
+    const lod::Block old = block; // the source's directory, never patched
+
+    // First pass: the size of every entry, from its ready file or from the
+    // source, and the data offsets that follow from them. Entry 0's data come
+    // straight after the directory.
+    uint64_t pos = uint64_t(lod::kEntrySize) * u.count;
+    if (u.count > 0) block.set_data_offset(0, uint32_t(pos));
+    for (size_t k = 0; k < u.count; ++k) {
+        std::string path = u.ready_dir + lod::entry_file_name(k, old.name(k));
+        uint64_t size;
+        if (FILE* ready = win::fopen(path.c_str(), "rb")) {
+            std::printf("%s\n", path.c_str());
+            size = io::size_of(ready);
+            std::fclose(ready);
+        } else {
+            std::printf("----------- using old %s\n", path.c_str());
+            size = old.size(k);
+            if (!lod::data_inside(old.data_offset(k), old.size(k), in_size))
+                io::damaged(u.source, "entry " + old.name(k) + " lies past the end of the archive");
+        }
+        check_fits(pos + size, u.output);
+        block.set_size(k, uint32_t(size));
+        if (k + 1 < u.count) block.set_data_offset(k + 1, uint32_t(pos + size));
+        pos += size;
+    }
+
+    // Second pass: the block, then every entry's data in directory order.
+    FILE* out = io::open_or_die(u.output.c_str(), "wb");
+    io::write(out, block.buf.data(), block.buf.size(), u.output);
+    for (size_t k = 0; k < u.count; ++k) {
+        std::string path = u.ready_dir + lod::entry_file_name(k, old.name(k));
+        uint32_t size = block.size(k);
+        if (FILE* ready = win::fopen(path.c_str(), "rb")) {
+            std::printf("%s\n", path.c_str());
+            // A file that shrank since the first pass is made up with zeros,
+            // so that the entry keeps the size its directory entry gives.
+            uint64_t got = io::copy(ready, out, size, u.output);
+            io::write_zeros(out, size - got, u.output);
+            std::fclose(ready);
+        } else {
+            std::printf("----------- using old %s\n", path.c_str());
+            // The same holds for a ready file that went away meanwhile: only
+            // the old entry's own bytes are taken from the source.
+            uint32_t n = std::min(size, old.size(k));
+            std::fseek(in, long(uint64_t(lod::kHeadSize) + old.data_offset(k)), SEEK_SET);
+            if (io::copy(in, out, n, u.output) != n)
+                io::damaged(u.source, "entry " + old.name(k) + " cannot be read");
+            io::write_zeros(out, size - n, u.output);
+        }
+    }
+    std::fclose(in);
+    io::close(out, u.output);
+}
+
+uint32_t recordable_size(uint64_t size, const std::string& path) {
+    if (size > UINT32_MAX) io::damaged(path, "longer than the 4 GiB that an entry header can record");
+    return uint32_t(size);
+}
+
+std::vector<uint8_t> read_entry_header(const std::string& path) {
+    FILE* f = io::open_or_die(path.c_str(), "rb");
+    std::vector<uint8_t> header(lod::kHeaderSize);
+    size_t got = io::read(f, header.data(), header.size());
+    std::fclose(f);
+    if (got != header.size()) io::damaged(path, "shorter than its 48-byte entry header");
+    return header;
+}
+
+namespace {
+
+std::string lowered(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+// The icons folder, listed once: answers the header searches of a merge
+// ("*_N" or "N") the way a search of the folder would, with the first match
+// in the search's order, without searching the folder again for every N.
+class IconsListing {
+public:
+    IconsListing(const std::string& dir, HeaderSource source) : source_(source) {
+        win::FindData fd;
+        intptr_t h = win::findfirst((dir + "*").c_str(), &fd);
+        if (h == -1) return;
+        do {
+            names_.push_back(fd.name);
+        } while (win::findnext(h, &fd) == 0);
+        win::findclose(h);
+        for (const std::string& name : names_) {
+            std::string low = lowered(name);
+            if (source_ == HeaderSource::SameName) {
+                first_.emplace(low, name);
+                continue;
+            }
+            for (size_t i = 0; i < low.size(); ++i)
+                if (low[i] == '_') first_.emplace(low.substr(i + 1), name); // keeps the earliest
+        }
+    }
+
+    // The first name that the pattern formed with `n` matches.
+    bool find(const std::string& n, std::string* found) const {
+        if (n.find_first_of("*?") != std::string::npos) { // a pattern of its own: match one by one
+            std::string pattern = (source_ == HeaderSource::AnyIndex ? "*_" : "") + n;
+            for (const std::string& name : names_)
+                if (win::wildcard_match(pattern, name)) {
+                    *found = name;
+                    return true;
+                }
+            return false;
+        }
+        auto it = first_.find(lowered(n));
+        if (it == first_.end()) return false;
+        *found = it->second;
+        return true;
+    }
+
+private:
+    HeaderSource source_;
+    std::vector<std::string> names_; // in the search's order
+    std::unordered_map<std::string, std::string> first_;
+};
+
+} // namespace
+
+void merge_headfirst(const std::string& payload_dir, HeaderSource source) {
+    const std::string icons = "c:\\games\\zundfiles\\icons\\";
+    std::unique_ptr<IconsListing> listing;
+    walk_or_exit5(payload_dir + "*.zl", [&](const win::FindData& n) {
+        if (!listing) listing = std::make_unique<IconsListing>(icons, source);
+        std::string m;
+        if (!listing->find(n.name, &m)) return; // no entry to take the header from
+
+        std::string payload_path = payload_dir + n.name;
+        std::string unpacked_path = payload_path.substr(0, payload_path.size() - 3);
+        FILE* f = io::open_or_die(unpacked_path.c_str(), "rb");
+        uint32_t unpacked_size = recordable_size(io::size_of(f), unpacked_path);
+        std::fclose(f);
+
+        f = io::open_or_die(payload_path.c_str(), "rb");
+        std::vector<uint8_t> payload = io::read_all(f);
+        std::fclose(f);
+        uint32_t stored_size = recordable_size(payload.size(), payload_path);
+
+        std::string header_path = icons + m;
+        std::printf("processing %s...\n", header_path.c_str());
+        std::vector<uint8_t> header = read_entry_header(header_path);
+        lod::set_field32(header, lod::kStoredSizeField, stored_size);
+        lod::set_field32(header, lod::kUnpackedSizeField, unpacked_size);
+
+        // For headfirst_readystr the output is the payload file itself.
+        io::Replacement out(payload_dir + m, "wb");
+        if (!out.ok()) io::cant_open();
+        out.write(header.data(), header.size());
+        out.write(payload.data(), payload.size());
+        out.commit();
+    });
+}
+
+void convert_headlast(const std::string& dir, const std::string& pattern, const std::string& out_dir) {
+    walk_or_exit5(dir + pattern, [&](const win::FindData& n) {
+        std::string in_path = dir + n.name;
+        FILE* in = io::open_or_die(in_path.c_str(), "rb");
+        std::vector<uint8_t> data = io::read_all(in);
+        std::fclose(in);
+        if (data.size() < lod::kHeaderSize) io::damaged(in_path, "shorter than its 48-byte entry header");
+
+        std::string out_path = out_dir + n.name;
+        io::Replacement out(out_path, "wb");
+        if (!out.ok()) io::cant_open();
+        lod::write_header_last(out.file(), data, out_path);
+        out.commit();
+    });
+}
+
+} // namespace lodjobs
