@@ -66,6 +66,8 @@ void write(FILE* f, const void* data, size_t n, const std::string& path) {
 
 namespace {
 constexpr size_t kChunk = 1 << 20;
+// Below this size a member is copied through the buffer: fewer calls.
+constexpr size_t kKernelCopyFrom = 64 << 10;
 }
 
 void write_zeros(FILE* f, uint64_t n, const std::string& path) {
@@ -124,7 +126,7 @@ uint64_t kernel_copy(FILE* in, FILE* out, uint64_t n) {
 } // namespace
 
 uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
-    uint64_t done = n >= kChunk ? kernel_copy(in, out, n) : 0;
+    uint64_t done = n >= kKernelCopyFrom ? kernel_copy(in, out, n) : 0;
     // One buffer for the whole run: copying never needs more than this.
     static std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);
     while (done < n) {
