@@ -52,6 +52,8 @@ std::vector<Variant> variants_of(const Bytes& good, const Target& t, std::mt1993
 
 std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; }
 
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+
 TEST_P(Damage, EndsCleanlyOnDamagedInputs) {
     const Scenario& s = GetParam();
     ASSERT_FALSE(s.targets.empty()) << "a damage scenario needs a target";

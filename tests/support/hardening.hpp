@@ -48,3 +48,5 @@ class Damage : public JobTest, public ::testing::WithParamInterface<Scenario> {}
 class FullDisk : public JobTest, public ::testing::WithParamInterface<Scenario> {};
 
 std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info);
+// How a scenario shows in test listings: its name.
+void PrintTo(const Scenario& s, std::ostream* os);
