@@ -28,34 +28,6 @@ protected:
     }
 };
 
-// 4241 entries that are no images: headers without a tag text.
-std::vector<LodEntry> plain_entries() {
-    std::vector<LodEntry> es;
-    for (size_t k = 0; k < 4241; ++k) {
-        std::string name = "e" + std::to_string(k);
-        es.push_back({name, concat({entry_header(name, "", 0, 1, 0, 0, 0), pattern(1, uint32_t(k))})});
-    }
-    return es;
-}
-
-// An image entry: header, payload, palette.
-Bytes image_entry(const std::string& name, const std::string& tag, uint16_t w, uint16_t h, const Bytes& payload,
-                  const Bytes& palette, uint32_t pixel_size = ~0u) {
-    if (pixel_size == ~0u) pixel_size = uint32_t(w) * h;
-    return concat({entry_header(name, tag, pixel_size, uint32_t(payload.size()), w, h, pixel_size), payload, palette});
-}
-
-Bytes reversed(const Bytes& colours) {
-    Bytes out = colours;
-    for (size_t i = 0; i + 2 < out.size(); i += 3) std::swap(out[i], out[i + 2]);
-    return out;
-}
-
-// A TGA header as extracttgas writes it, with another descriptor if wanted.
-Bytes tga_header(uint16_t w, uint16_t h, uint8_t descriptor = 0x20) {
-    return Buf().u8(0).u8(1).u8(1).u16(0).u16(256).u8(24).u16(0).u16(0).u16(w).u16(h).u8(8).u8(descriptor).b;
-}
-
 TEST_F(Bitmaps, ExtractTgasWritesTaggedEntriesAsTopLeftImages) {
     auto es = plain_entries();
     Bytes pal3 = pattern(768, 3), pal7 = pattern(768, 7);
@@ -65,14 +37,24 @@ TEST_F(Bitmaps, ExtractTgasWritesTaggedEntriesAsTopLeftImages) {
     es[5] = {"e5", image_entry("e5", "bmp", 3, 2, pattern(4, 50), pal3)};  // another tag
     es[6] = {"e6", image_entry("e6", "TG A", 3, 2, pattern(4, 60), pal3)}; // not the three letters
     es[7] = {"pic7", image_entry("pic7", "myTgAfile", 4, 4, pattern(9, 70), pal7)};
+    // Pixel sizes beyond width x height: the pixel file's bytes are copied
+    // up to the pixel size, zeros made up only as far as width x height.
+    es[8] = {"big", image_entry("big", "tga", 2, 2, pattern(4, 80), pal3, 100000)};
+    es[9] = {"six", image_entry("six", "tga", 2, 2, pattern(4, 90), pal3, 6)};
     put(kIconsLod, make_lod(es));
     Bytes pixels3 = {1, 2, 3, 4, 5, 6};
     put(kIconsAll + "0003_pic3", pixels3);
     put(kIconsAll + "0007_pic7", pattern(10, 71)); // 6 pixels short of 16
+    put(kIconsAll + "0008_big", Bytes{9});
+    put(kIconsAll + "0009_six", pattern(8, 91));
     mkdirs(kIconsTga);
 
-    expect_run(run("extracttgas"), 0, {kIconsAll + "0003_pic3", kIconsAll + "0007_pic7"});
-    EXPECT_EQ(files(kIconsTga), std::vector<std::string>({"0003_pic3.tga", "0007_pic7.tga"}));
+    expect_run(run("extracttgas"), 0,
+               {kIconsAll + "0003_pic3", kIconsAll + "0007_pic7", kIconsAll + "0008_big", kIconsAll + "0009_six"});
+    EXPECT_EQ(files(kIconsTga),
+              std::vector<std::string>({"0003_pic3.tga", "0007_pic7.tga", "0008_big.tga", "0009_six.tga"}));
+    EXPECT_EQ(get(kIconsTga + "0008_big.tga"), concat({tga_header(2, 2), reversed(pal3), Bytes{9, 0, 0, 0}}));
+    EXPECT_EQ(get(kIconsTga + "0009_six.tga"), concat({tga_header(2, 2), reversed(pal3), pattern(6, 91)}));
     Bytes tga3 = get(kIconsTga + "0003_pic3.tga");
     Bytes want_header = {0, 1, 1, 0, 0, 0, 1, 24, 0, 0, 0, 0, 3, 0, 2, 0, 8, 0x20};
     EXPECT_EQ(slice(tga3, 0, 18), want_header);
@@ -101,6 +83,15 @@ TEST_F(Bitmaps, ExtractTgasStopsOnMissingFilesAndDamagedEntries) {
     mkdirs(kIconsTga);
     link(kIconsTga + "0002_a.tga", "/dev/full");
     expect_run(run("extracttgas"), 1, {kIconsAll + "0002_a", "Can't write " + kIconsTga + "0002_a.tga"});
+
+    // A tagged entry whose name would lead out of the folders; an entry
+    // without a tag may have any name.
+    fs::remove(host(kIconsTga + "0002_a.tga"));
+    es[2] = {"a/../../b", image_entry("a/../../b", "tga", 1, 1, {}, pattern(768, 1))};
+    es[1] = {"x\\y", image_entry("x\\y", "", 1, 1, {}, pattern(768, 1))};
+    put(kIconsLod, make_lod(es));
+    expect_run(run("extracttgas"), 1, {"Damaged file " + kIconsLod + ": member name a/../../b is not a plain file name"});
+    EXPECT_TRUE(files(kIconsTga).empty());
 
     // A tagged entry whose palette would lie past its data.
     es[2] = {"a", concat({entry_header("a", "tga", 1, 5, 1, 1, 1), pattern(700, 1)})};

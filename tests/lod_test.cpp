@@ -93,6 +93,14 @@ TEST_F(Lod, ExtractStrsStopsOnDamagedArchives) {
     expect_run(run("extractlod_strs"), 1, {damaged + "entry b.txt lies past the end of the archive"});
     EXPECT_EQ(files(kStrsDir), std::vector<std::string>({"0000_a.txt.zl"}));
 
+    // A name that would lead out of the folder, found before its file is made.
+    put(kStrsLod, make_lod({{"a.txt", pattern(50, 1)}, {"..\\..\\x.txt", pattern(50, 2)}}));
+    fs::remove_all(host(kStrsDir));
+    mkdirs(kStrsDir);
+    expect_run(run("extractlod_strs"), 1, {damaged + "member name ..\\..\\x.txt is not a plain file name"});
+    EXPECT_EQ(files(kStrsDir), std::vector<std::string>({"0000_a.txt.zl"}));
+    EXPECT_FALSE(has("c:\\games\\zund6\\0001_..")); // nothing made on the way
+
     put(kStrsLod, make_lod({{"a.txt", pattern(50, 1)}}));
     link(kStrsDir + "0000_a.txt.zl", "/dev/full");
     expect_run(run("extractlod_strs"), 1, {"Can't write " + kStrsDir + "0000_a.txt.zl"});
@@ -146,6 +154,16 @@ TEST_F(Lod, ExtractIconsStopsOnDamagedArchivesAndFailedWrites) {
                 kIconsAll + "0003_e3.zl", damaged + "entry e3 lies past the end of the archive"});
     EXPECT_EQ(files(kIconsAll), std::vector<std::string>({"0000_e0.zl", "0001_e1.zl", "0002_e2.zl"}));
     EXPECT_EQ(get(kIconsAll + "0002_e2.zl"), header_last(lod_data(lod, 2)));
+
+    auto es = tiny_entries(4241);
+    es[2].name = "c:x";
+    put(kIcons1, make_lod(es));
+    fs::remove_all(host(kIconsAll));
+    mkdirs(kIconsAll);
+    expect_run(run("extractlod_icons"), 1,
+               {kIconsAll + "0000_e0.zl", kIconsAll + "0001_e1.zl", kIconsAll + "0002_c:x.zl",
+                damaged + "member name c:x is not a plain file name"});
+    EXPECT_EQ(files(kIconsAll), std::vector<std::string>({"0000_e0.zl", "0001_e1.zl"}));
 
     put(kIcons1, make_lod(tiny_entries(4241)));
     link(kIconsAll + "0001_e1.zl", "/dev/full");
@@ -259,7 +277,7 @@ TEST_F(Rebuild, AMissingEntryFileInTheFirstPassWritesNothing) {
     EXPECT_EQ(get_text(kShOutput), "old");
 }
 
-TEST_F(Rebuild, AnEntryFileGoneInTheSecondPassLeavesTheBlockAndEarlierData) {
+TEST_F(Rebuild, AnEntryFileGoneInTheSecondPassLeavesTheGamesArchiveAsItWas) {
     // Entry 55 (fourth in table order) is a pipe that the first pass opens
     // once; it is gone by the time the second pass comes to it.
     const size_t gone = 55;
@@ -272,6 +290,7 @@ TEST_F(Rebuild, AnEntryFileGoneInTheSecondPassLeavesTheBlockAndEarlierData) {
         ::unlink(fifo.c_str());
         if (fd >= 0) ::close(fd);
     });
+    put(kShOutput, "the game's archive");
     RunResult r = run("rebuildlod_ordered");
     int unblock = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // should the job have failed early
     if (unblock >= 0) ::close(unblock);
@@ -282,11 +301,8 @@ TEST_F(Rebuild, AnEntryFileGoneInTheSecondPassLeavesTheBlockAndEarlierData) {
     for (size_t k = 0; k < 4; ++k) want.push_back("processing " + path(lod::kIconOrder[k]) + "...");
     want.push_back("Can't create file " + path(gone));
     expect_run(r, 1, want);
-    Bytes out = get(kShOutput);
-    ASSERT_EQ(out.size(), 86784 + file[42].size() + file[43].size() + file[54].size());
-    EXPECT_EQ(slice(out, 86784, out.size() - 86784), concat({file[42], file[43], file[54]}));
-    EXPECT_EQ(lod_entry(out, 43).offset + 288, 86784 + file[42].size());
-    EXPECT_EQ(slice(out, 0, 256), slice(source, 0, 256));
+    // The new archive replaces the game's only once it is complete.
+    EXPECT_EQ(get_text(kShOutput), "the game's archive");
 }
 
 TEST_F(Lod, RebuildStopsOnAShortSource) {
@@ -437,20 +453,22 @@ TEST_F(Lod, UpdateStopsOnDamagedSourcesAndFailedWrites) {
     expect_run(run("updatelod_events"), 0, update_lines(kEventsReady, 198, {2}));
     EXPECT_EQ(get(events), expected_update(es, src));
 
-    mkdirs(kZ7 + "events.lod.dir");
-    fs::remove(host(events));
-    fs::rename(host(kZ7 + "events.lod.dir"), host(events)); // a folder in the way
-    lines = update_lines(kEventsReady, 198, {2});
-    lines.resize(198);
-    lines.push_back("Can't open");
-    expect_run(run("updatelod_events"), 1, lines);
-
-    fs::remove(host(events));
-    link(events, "/dev/full");
+    // The new archive is written beside the game's and takes its place only
+    // once complete: a full disk leaves the game's archive as it was.
+    put(events, "the game's archive");
+    link(events + ".locbench-new", "/dev/full");
     RunResult r = run("updatelod_events");
     EXPECT_EQ(r.exit_code, 1);
     ASSERT_FALSE(r.lines().empty());
     EXPECT_EQ(r.lines().back(), "Can't write " + events);
+    EXPECT_EQ(get_text(events), "the game's archive");
+    // A folder in the way of the new archive.
+    fs::remove(host(events + ".locbench-new"));
+    fs::remove(host(events));
+    mkdirs(events);
+    lines = update_lines(kEventsReady, 198, {2});
+    lines.push_back("Can't write " + events);
+    expect_run(run("updatelod_events"), 1, lines);
 }
 
 // ---------------------------------------------------------------------------

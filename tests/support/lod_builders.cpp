@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 Bytes make_lod(const std::vector<LodEntry>& entries, int64_t count_field) {
     uint32_t count = uint32_t(entries.size());
@@ -65,6 +66,32 @@ Bytes entry_header(const std::string& name, const std::string& tag, uint32_t pix
         .raw(slice(opaque, 0, 12)).u32(unpacked_size).raw(slice(opaque, 12, 4)).b;
 }
 
+std::vector<LodEntry> plain_entries(size_t count) {
+    std::vector<LodEntry> es;
+    es.reserve(count);
+    for (size_t k = 0; k < count; ++k) {
+        std::string name = "e" + std::to_string(k);
+        es.push_back({name, concat({entry_header(name, "", 0, 1, 0, 0, 0), pattern(1, uint32_t(k))})});
+    }
+    return es;
+}
+
+Bytes image_entry(const std::string& name, const std::string& tag, uint16_t w, uint16_t h, const Bytes& payload,
+                  const Bytes& palette, uint32_t pixel_size) {
+    if (pixel_size == ~0u) pixel_size = uint32_t(w) * h;
+    return concat({entry_header(name, tag, pixel_size, uint32_t(payload.size()), w, h, pixel_size), payload, palette});
+}
+
+Bytes reversed(const Bytes& colours) {
+    Bytes out = colours;
+    for (size_t i = 0; i + 2 < out.size(); i += 3) std::swap(out[i], out[i + 2]);
+    return out;
+}
+
+Bytes tga_header(uint16_t w, uint16_t h, uint8_t descriptor) {
+    return Buf().u8(0).u8(1).u8(1).u16(0).u16(256).u8(24).u16(0).u16(0).u16(w).u16(h).u8(8).u8(descriptor).b;
+}
+
 Bytes header_last(const Bytes& data) {
     if (data.size() < 48) return data;
     return concat({slice(data, 48, data.size() - 48), slice(data, 0, 48)});
@@ -81,4 +108,14 @@ Bytes concat(const std::vector<Bytes>& parts) {
     Bytes out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
+}
+
+void kept_folder(JobTest& t, const std::string& winpath, const std::string& key,
+                 const std::function<void(const std::filesystem::path&)>& fill) {
+    std::filesystem::path dir = t.root() / ("kept-" + key);
+    if (!std::filesystem::exists(dir)) {
+        std::filesystem::create_directories(dir);
+        if (fill) fill(dir);
+    }
+    t.link(winpath, dir.string());
 }

@@ -1,10 +1,12 @@
-// Builders for LOD archives, entry headers and entry files, shared by the
-// LOD and bitmap tests. Every byte the games treat as opaque is filled with
+// Builders for LOD archives, entry headers, entry files and TGA images,
+// shared by the LOD and bitmap tests. Every byte the games treat as opaque is filled with
 // patterned bytes, so that a job that loses or moves one is caught.
 #pragma once
 
 #include "support/jobtest.hpp"
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,32 @@ Bytes entry_header(const std::string& name, const std::string& tag, uint32_t pix
 // Entry data in the header-last layout.
 Bytes header_last(const Bytes& data);
 
+// `count` entries that are no images: entry headers without a tag text, each
+// followed by one payload byte.
+std::vector<LodEntry> plain_entries(size_t count = 4241);
+
+// An image entry: entry header (pixel size width x height unless given),
+// payload, palette.
+Bytes image_entry(const std::string& name, const std::string& tag, uint16_t w, uint16_t h, const Bytes& payload,
+                  const Bytes& palette, uint32_t pixel_size = ~0u);
+
+// Colour triples with their first and third bytes swapped (red, green, blue
+// to blue, green, red and back).
+Bytes reversed(const Bytes& colours);
+
+// A TGA header as extracttgas writes it (rows top row first), or with another
+// image descriptor.
+Bytes tga_header(uint16_t w, uint16_t h, uint8_t descriptor = 0x20);
+
 // Bytes [from, from + n) of a buffer.
 Bytes slice(const Bytes& b, size_t from, size_t n);
 Bytes concat(const std::vector<Bytes>& parts);
+
+// Makes the folder `winpath` a link to a folder outside the drives that is
+// kept from one reset of the drives to the next within a test, made by
+// `fill` (given its file system path) the first time. The damage and
+// full-disk checks run a job many times, each time on fresh drives; a job
+// that reads or writes thousands of entry files would spend most of that
+// time having them created again.
+void kept_folder(JobTest& t, const std::string& winpath, const std::string& key,
+                 const std::function<void(const std::filesystem::path&)>& fill = {});

@@ -42,6 +42,8 @@ void extracttgas() {
         std::vector<uint8_t> data =
             lod::read_data(in, in_size, block.data_offset(k), block.size(k), archive, name);
         if (!has_tga_tag(data)) continue;
+        // The name forms the paths of the pixel file and the image.
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         // An image entry holds its header, its payload and a palette.
         if (data.size() < lod::kHeaderSize)
             io::damaged(archive, "entry " + name + " is shorter than its 48-byte entry header");
@@ -58,15 +60,19 @@ void extracttgas() {
         if (!out) io::cant_create(tga_path);
 
         uint32_t pixel_size = lod::field32(data, lod::kPixelSizeField);
-        std::vector<uint8_t> header = tga::header(bytes::get_u16(data.data() + lod::kWidthField),
-                                                  bytes::get_u16(data.data() + lod::kHeightField));
+        uint16_t width = bytes::get_u16(data.data() + lod::kWidthField);
+        uint16_t height = bytes::get_u16(data.data() + lod::kHeightField);
+        std::vector<uint8_t> header = tga::header(width, height);
         io::write(out, header.data(), header.size(), tga_path);
         std::vector<uint8_t> colour_map = tga::reverse_triples(data.data() + palette_at);
         io::write(out, colour_map.data(), colour_map.size(), tga_path);
         // A pixel file shorter than the pixel size is made up with zeros, so
-        // that the image holds every pixel its header promises.
+        // that the image holds every pixel its header promises: as far as
+        // width x height reach, never further, so that a damaged pixel size
+        // cannot make a small pixel file into an image of gigabytes.
         uint64_t got = io::copy(pixels, out, pixel_size, tga_path);
-        io::write_zeros(out, pixel_size - got, tga_path);
+        uint64_t promised = std::min<uint64_t>(pixel_size, uint64_t(width) * height);
+        if (got < promised) io::write_zeros(out, promised - got, tga_path);
         io::close(out, tga_path);
         std::fclose(pixels);
     }

@@ -21,12 +21,22 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
 const std::string kReadyTga = "c:\\games\\zund7\\xfiles\\readytga\\";
+
+// Opens a file of the import for writing. The next step (the packing
+// outside, comptgas, updatelod_icons) takes such a file in as it finds it:
+// it takes the place of an earlier file of its name only once complete.
+std::unique_ptr<io::Replacement> output(const std::string& path) {
+    auto out = std::make_unique<io::Replacement>(path, "wb");
+    if (!out->ok()) io::cant_open();
+    return out;
+}
 
 // Makes the ".pl" file and the raw pixel file of the TGA image `name`.
 void import_tga(FILE* lod, uint64_t lod_size, const std::string& archive, size_t count, const std::string& name) {
@@ -58,23 +68,23 @@ void import_tga(FILE* lod, uint64_t lod_size, const std::string& archive, size_t
     bytes::put_u16(header.data() + lod::kHeightField, height);
 
     std::string pl = name.substr(0, name.size() - 3) + "pl";
-    FILE* out = io::open_or_die((kReadyTga + pl).c_str(), "wb");
-    io::write(out, header.data(), header.size(), pl);
+    auto out = output(kReadyTga + pl);
+    out->write(header.data(), header.size());
     std::vector<uint8_t> palette = tga::reverse_triples(img.data() + tga::kHeaderSize);
-    io::write(out, palette.data(), palette.size(), pl);
-    io::close(out, pl);
+    out->write(palette.data(), palette.size());
+    out->commit();
     std::printf("%s\n", pl.c_str());
 
     std::string raw = pl.substr(0, pl.size() - 3);
-    out = io::open_or_die((kReadyTga + "pack\\" + raw).c_str(), "wb");
+    out = output(kReadyTga + "pack\\" + raw);
     // Rows go top row first. Most images store the bottom row first; an
     // image whose descriptor says top-left origin is already in that order.
     bool top_first = (img[tga::kDescriptorField] & tga::kTopLeft) != 0;
     for (size_t i = 0; i < height; ++i) {
         size_t row = top_first ? i : height - 1 - i;
-        io::write(out, img.data() + tga::kPixelsAt + row * width, width, raw);
+        out->write(img.data() + tga::kPixelsAt + row * width, width);
     }
-    io::close(out, raw);
+    out->commit();
 }
 
 } // namespace
@@ -117,11 +127,11 @@ void comptgas() {
         if (packed.size() > UINT32_MAX) io::damaged(zl, "longer than the 4 GiB that an entry header can record");
         lod::set_field32(pl, lod::kStoredSizeField, uint32_t(packed.size()));
 
-        FILE* out = io::open_or_die(("c:\\games\\zund7\\xfiles\\icons_ready\\" + zl).c_str(), "wb");
-        io::write(out, pl.data(), lod::kHeaderSize, zl);
-        io::write(out, packed.data(), packed.size(), zl);
-        io::write(out, pl.data() + lod::kHeaderSize, lod::kPaletteSize, zl);
-        io::close(out, zl);
+        auto out = output("c:\\games\\zund7\\xfiles\\icons_ready\\" + zl);
+        out->write(pl.data(), lod::kHeaderSize);
+        out->write(packed.data(), packed.size());
+        out->write(pl.data() + lod::kHeaderSize, lod::kPaletteSize);
+        out->commit();
         std::printf("%s\n", zl.c_str());
     } while (win::findnext(h, &fd) == 0);
     win::findclose(h);

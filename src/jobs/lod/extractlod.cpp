@@ -1,6 +1,8 @@
 // The LOD extraction jobs: they take an archive apart into header-last entry
 // files ("%04d_%s.zl"), whose packed payload starts at byte 0 for the
-// unpacking tools, and change nothing in the archive.
+// unpacking tools, and change nothing in the archive. An entry name that
+// would lead out of the output folder (a path separator, a drive colon) is
+// damage, found before the entry's file is made.
 //
 // extractlod_strs   the text-table entries of the zund6 icons archive: every
 //                   entry whose lower-case name holds "str" or "txt";
@@ -52,6 +54,7 @@ void extractlod_strs() {
         std::string name = lod::entry_name(entry);
         if (name.find("str") == std::string::npos && name.find("txt") == std::string::npos) continue;
 
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         std::string path = "c:\\games\\zund6\\xfiles\\icons_txt_str\\" + lod::entry_file_name(i, name);
         std::vector<uint8_t> data = lod::read_data(in, in_size, bytes::get_u32(entry + lod::kDataOffsetField),
                                                    bytes::get_u32(entry + lod::kSizeField), archive, name);
@@ -74,7 +77,8 @@ void extractlod_icons() {
         io::report_error(in);
         std::string path = "c:\\games\\zund7\\xfiles\\icons_all\\" + lod::entry_file_name(k, name);
         std::printf("%s\n", path.c_str());
-        // Damaged data are found before the entry file is made.
+        // Damaged names and data are found before the entry file is made.
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         uint32_t offset = block.data_offset(k), size = block.size(k);
         if (!lod::data_inside(offset, size, in_size))
             io::damaged(archive, "entry " + name + " lies past the end of the archive");

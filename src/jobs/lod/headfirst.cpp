@@ -61,12 +61,14 @@ void headfirst_menu() {
         lod::set_field32(header, lod::kUnpackedSizeField, unpacked_size);
         lod::set_field32(header, lod::kStoredSizeField, lodjobs::recordable_size(payload.size(), payload_path));
 
-        std::string out_path = menu + n.name;
-        FILE* out = io::open_or_die(out_path.c_str(), "wb");
-        io::write(out, header.data(), header.size(), out_path);
-        io::write(out, payload.data(), payload.size(), out_path);
-        io::write(out, palette.data(), palette.size(), out_path);
-        io::close(out, out_path);
+        // The menu file of that name (made header-last by headlast_menu) is
+        // replaced only by a complete entry file.
+        io::Replacement out(menu + n.name, "wb");
+        if (!out.ok()) io::cant_open();
+        out.write(header.data(), header.size());
+        out.write(payload.data(), payload.size());
+        out.write(palette.data(), palette.size());
+        out.commit();
     });
 }
 

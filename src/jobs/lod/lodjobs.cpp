@@ -56,7 +56,10 @@ void update_archive(const Update& u) {
     }
 
     // Second pass: the block, then every entry's data in directory order.
-    FILE* out = io::open_or_die(u.output.c_str(), "wb");
+    // The archive written replaces the game's own only once it is complete.
+    io::Replacement replacement(u.output, "wb");
+    if (!replacement.ok()) io::cant_open();
+    FILE* out = replacement.file();
     io::write(out, block.buf.data(), block.buf.size(), u.output);
     for (size_t k = 0; k < u.count; ++k) {
         std::string path = u.ready_dir + lod::entry_file_name(k, old.name(k));
@@ -80,7 +83,7 @@ void update_archive(const Update& u) {
         }
     }
     std::fclose(in);
-    io::close(out, u.output);
+    replacement.commit();
 }
 
 uint32_t recordable_size(uint64_t size, const std::string& path) {

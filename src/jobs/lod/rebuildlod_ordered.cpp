@@ -47,8 +47,11 @@ void rebuildlod_ordered() {
     }
     bytes::put_u32(block.buf.data() + lod::kDataRegionField, uint32_t(pos - lod::kHeadSize));
 
-    // Second pass: the block, then the data in table order.
-    FILE* out = io::open_or_die(output.c_str(), "wb");
+    // Second pass: the block, then the data in table order. The archive
+    // written replaces the game's own only once it is complete.
+    io::Replacement replacement(output, "wb");
+    if (!replacement.ok()) io::cant_open();
+    FILE* out = replacement.file();
     io::write(out, block.buf.data(), block.buf.size(), output);
     for (size_t k = 0; k < count; ++k) {
         size_t d = lod::kIconOrder[k];
@@ -65,7 +68,7 @@ void rebuildlod_ordered() {
         io::write_zeros(out, size - got, output);
         std::fclose(f);
     }
-    io::close(out, output);
+    replacement.commit();
 }
 
 void icontable() {
