@@ -174,8 +174,18 @@ std::string native_path(const char* path) {
         else cur = ".";
         floor = 1;
     }
+    const std::vector<std::string> comps = split_components(p);
+    // A path spelled all the way as it is on disk (the common case) is what
+    // the search below would find, without looking at each folder on the
+    // way: one look at the whole path settles it.
+    if (std::none_of(comps.begin(), comps.end(), [](const std::string& c) { return c == "." || c == ".."; })) {
+        std::string whole = cur;
+        for (const std::string& comp : comps)
+            if (!comp.empty()) whole += (whole == "/" ? "" : "/") + comp;
+        if (exists(whole)) return whole;
+    }
     bool present = is_dir(cur);
-    for (const std::string& comp : split_components(p)) {
+    for (const std::string& comp : comps) {
         if (comp.empty() || comp == ".") continue;
         if (comp == "..") {
             size_t slash = cur.rfind('/');
