@@ -432,6 +432,23 @@ TEST_F(Lod, UpdatePacksTheDataInDirectoryOrderWhateverTheSourceLayout) {
     EXPECT_EQ(get(kZ7 + "events.lod"), expected_update(es, src));
 }
 
+TEST_F(Lod, UpdateTakesReadyFilesJustWhereTheyOpen) {
+    // The ready folder is listed once per pass; what counts is still whether
+    // the entry file opens: a folder of that name does not, and an entry
+    // name with a backslash names a file in a folder below.
+    auto es = tiny_entries(198);
+    es[9].name = "sub\\x";
+    Bytes src = make_lod(es);
+    put(kZ7 + "events1.lod", src);
+    mkdirs(kEventsReady + name4(3, "e3"));
+    es[9].data = pattern(70, 9);
+    put(kEventsReady + "0009_sub\\x.zl", es[9].data);
+    auto lines = update_lines(kEventsReady, 198, {});
+    lines[9] = lines[198 + 9] = kEventsReady + "0009_sub\\x.zl";
+    expect_run(run("updatelod_events"), 0, lines);
+    EXPECT_EQ(get(kZ7 + "events.lod"), expected_update(es, src));
+}
+
 TEST_F(Lod, UpdateStopsOnDamagedSourcesAndFailedWrites) {
     const std::string events1 = kZ7 + "events1.lod", events = kZ7 + "events.lod";
     expect_run(run("updatelod_events"), 1, {"Can't open"});

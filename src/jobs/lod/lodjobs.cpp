@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace lodjobs {
@@ -23,10 +24,84 @@ void check_fits(uint64_t end, const std::string& out_path) {
     if (end > UINT32_MAX) io::damaged(out_path, "the new archive would pass the 4 GiB that its directory can address");
 }
 
+std::string lowered(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+// The ready folder of an update, listed once per pass. Of the thousands of
+// entry files an update looks for, a translation brings a few hundred: only
+// the names the folder holds are opened, the others are known absent without
+// a search of the file system each. Names that are no plain file names
+// (they would lead into other folders) are left to the open itself.
+class ReadyFolder {
+public:
+    explicit ReadyFolder(const std::string& dir) : dir_(dir) {
+        win::FindData fd;
+        intptr_t h = win::findfirst((dir + "*").c_str(), &fd);
+        if (h == -1) return;
+        do {
+            names_.insert(lowered(fd.name));
+        } while (win::findnext(h, &fd) == 0);
+        win::findclose(h);
+    }
+
+    // Opens the entry file `name` for reading; nullptr when it is absent.
+    // Entry files are read whole, in one go: no stream buffer.
+    FILE* open(const std::string& name) const {
+        if (io::plain_name(name) && !names_.count(lowered(name))) return nullptr;
+        FILE* f = win::fopen((dir_ + name).c_str(), "rb");
+        if (f) std::setvbuf(f, nullptr, _IONBF, 0);
+        return f;
+    }
+
+private:
+    std::string dir_;
+    std::unordered_set<std::string> names_;
+};
+
+// The source archive's entry data, read a megabyte at a time. The entries of
+// an update are thousands of small pieces lying back to back at odd offsets:
+// copied through one large window and the output's large buffer they cost
+// a few large reads and writes, where copying each by itself (or by the
+// kernel's file-to-file copy, slow at offsets like these) costs far more.
+class SourceWindow {
+public:
+    explicit SourceWindow(FILE* in) : in_(in), buf_(1 << 20) {}
+
+    // Copies n bytes from source position `at` to `out`; the number copied,
+    // fewer when the source ends before.
+    uint64_t copy(uint64_t at, uint64_t n, FILE* out, const std::string& out_path) {
+        uint64_t done = 0;
+        while (done < n) {
+            if (at < start_ || at - start_ >= len_) {
+                start_ = at;
+                std::fseek(in_, long(at), SEEK_SET);
+                len_ = io::read(in_, buf_.data(), buf_.size());
+                if (len_ == 0) break;
+            }
+            size_t from = size_t(at - start_);
+            size_t part = size_t(std::min<uint64_t>(n - done, len_ - from));
+            io::write(out, buf_.data() + from, part, out_path);
+            at += part;
+            done += part;
+        }
+        return done;
+    }
+
+private:
+    FILE* in_;
+    std::vector<uint8_t> buf_;
+    uint64_t start_ = 0;
+    size_t len_ = 0;
+};
+
 } // namespace
 
 void update_archive(const Update& u) {
     FILE* in = io::open_or_die(u.source.c_str(), "rb");
+    std::setvbuf(in, nullptr, _IONBF, 0); // read through a window of its own
     uint64_t in_size = io::size_of(in);
     lod::Block block = lod::read_block(in, in_size, u.count, u.source);
     const lod::Block old = block; // the source's directory, never patched
@@ -36,10 +111,12 @@ void update_archive(const Update& u) {
     // straight after the directory.
     uint64_t pos = uint64_t(lod::kEntrySize) * u.count;
     if (u.count > 0) block.set_data_offset(0, uint32_t(pos));
+    const ReadyFolder first(u.ready_dir);
     for (size_t k = 0; k < u.count; ++k) {
-        std::string path = u.ready_dir + lod::entry_file_name(k, old.name(k));
+        std::string file = lod::entry_file_name(k, old.name(k));
+        std::string path = u.ready_dir + file;
         uint64_t size;
-        if (FILE* ready = win::fopen(path.c_str(), "rb")) {
+        if (FILE* ready = first.open(file)) {
             std::printf("%s\n", path.c_str());
             size = io::size_of(ready);
             std::fclose(ready);
@@ -57,14 +134,20 @@ void update_archive(const Update& u) {
 
     // Second pass: the block, then every entry's data in directory order.
     // The archive written replaces the game's own only once it is complete.
+    std::vector<char> out_buffer(1 << 20); // thousands of small entries, few large writes
     io::Replacement replacement(u.output, "wb");
     if (!replacement.ok()) io::cant_open();
     FILE* out = replacement.file();
+    std::setvbuf(out, out_buffer.data(), _IOFBF, out_buffer.size());
     io::write(out, block.buf.data(), block.buf.size(), u.output);
+
+    const ReadyFolder second(u.ready_dir);
+    SourceWindow source(in);
     for (size_t k = 0; k < u.count; ++k) {
-        std::string path = u.ready_dir + lod::entry_file_name(k, old.name(k));
+        std::string file = lod::entry_file_name(k, old.name(k));
+        std::string path = u.ready_dir + file;
         uint32_t size = block.size(k);
-        if (FILE* ready = win::fopen(path.c_str(), "rb")) {
+        if (FILE* ready = second.open(file)) {
             std::printf("%s\n", path.c_str());
             // A file that shrank since the first pass is made up with zeros,
             // so that the entry keeps the size its directory entry gives.
@@ -76,8 +159,7 @@ void update_archive(const Update& u) {
             // The same holds for a ready file that went away meanwhile: only
             // the old entry's own bytes are taken from the source.
             uint32_t n = std::min(size, old.size(k));
-            std::fseek(in, long(uint64_t(lod::kHeadSize) + old.data_offset(k)), SEEK_SET);
-            if (io::copy(in, out, n, u.output) != n)
+            if (source.copy(uint64_t(lod::kHeadSize) + old.data_offset(k), n, out, u.output) != n)
                 io::damaged(u.source, "entry " + old.name(k) + " cannot be read");
             io::write_zeros(out, size - n, u.output);
         }
@@ -101,12 +183,6 @@ std::vector<uint8_t> read_entry_header(const std::string& path) {
 }
 
 namespace {
-
-std::string lowered(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
 
 // The icons folder, listed once: answers the header searches of a merge
 // ("*_N" or "N") the way a search of the folder would, with the first match
