@@ -63,19 +63,24 @@ private:
 
 // The source archive's entry data, read a megabyte at a time. The entries of
 // an update are thousands of small pieces lying back to back at odd offsets:
-// copied through one large window and the output's large buffer they cost
-// a few large reads and writes, where copying each by itself (or by the
-// kernel's file-to-file copy, slow at offsets like these) costs far more.
+// read through one large window, and written from it in one piece for as
+// many entries as follow each other there, they cost a few large reads and
+// writes, where copying each by itself (or by the kernel's file-to-file
+// copy, slow at offsets like these) costs far more.
 class SourceWindow {
 public:
-    explicit SourceWindow(FILE* in) : in_(in), buf_(1 << 20) {}
+    SourceWindow(FILE* in, FILE* out, const std::string& out_path)
+        : in_(in), out_(out), out_path_(out_path), buf_(1 << 20) {}
 
-    // Copies n bytes from source position `at` to `out`; the number copied,
-    // fewer when the source ends before.
-    uint64_t copy(uint64_t at, uint64_t n, FILE* out, const std::string& out_path) {
+    // Copies n bytes from source position `at` to the output; the number
+    // copied, fewer when the source ends before. Pieces that follow each
+    // other in the window are written in one go (flush() before writing
+    // anything else to the output).
+    uint64_t copy(uint64_t at, uint64_t n) {
         uint64_t done = 0;
         while (done < n) {
             if (at < start_ || at - start_ >= len_) {
+                flush();
                 start_ = at;
                 std::fseek(in_, long(at), SEEK_SET);
                 len_ = io::read(in_, buf_.data(), buf_.size());
@@ -83,18 +88,28 @@ public:
             }
             size_t from = size_t(at - start_);
             size_t part = size_t(std::min<uint64_t>(n - done, len_ - from));
-            io::write(out, buf_.data() + from, part, out_path);
+            if (from != pending_end_) flush();
+            if (pending_begin_ == pending_end_) pending_begin_ = pending_end_ = from;
+            pending_end_ += part;
             at += part;
             done += part;
         }
         return done;
     }
 
+    void flush() {
+        io::write(out_, buf_.data() + pending_begin_, pending_end_ - pending_begin_, out_path_);
+        pending_begin_ = pending_end_ = 0;
+    }
+
 private:
     FILE* in_;
+    FILE* out_;
+    std::string out_path_;
     std::vector<uint8_t> buf_;
     uint64_t start_ = 0;
     size_t len_ = 0;
+    size_t pending_begin_ = 0, pending_end_ = 0;
 };
 
 } // namespace
@@ -134,7 +149,9 @@ void update_archive(const Update& u) {
 
     // Second pass: the block, then every entry's data in directory order.
     // The archive written replaces the game's own only once it is complete.
-    std::vector<char> out_buffer(1 << 20); // thousands of small entries, few large writes
+    // A buffer for the small pieces (ready files, zeros); the source window's
+    // pieces, mostly larger, go past it.
+    std::vector<char> out_buffer(64 << 10);
     io::Replacement replacement(u.output, "wb");
     if (!replacement.ok()) io::cant_open();
     FILE* out = replacement.file();
@@ -142,13 +159,14 @@ void update_archive(const Update& u) {
     io::write(out, block.buf.data(), block.buf.size(), u.output);
 
     const ReadyFolder second(u.ready_dir);
-    SourceWindow source(in);
+    SourceWindow source(in, out, u.output);
     for (size_t k = 0; k < u.count; ++k) {
         std::string file = lod::entry_file_name(k, old.name(k));
         std::string path = u.ready_dir + file;
         uint32_t size = block.size(k);
         if (FILE* ready = second.open(file)) {
             std::printf("%s\n", path.c_str());
+            source.flush();
             // A file that shrank since the first pass is made up with zeros,
             // so that the entry keeps the size its directory entry gives.
             uint64_t got = io::copy(ready, out, size, u.output);
@@ -159,11 +177,15 @@ void update_archive(const Update& u) {
             // The same holds for a ready file that went away meanwhile: only
             // the old entry's own bytes are taken from the source.
             uint32_t n = std::min(size, old.size(k));
-            if (source.copy(uint64_t(lod::kHeadSize) + old.data_offset(k), n, out, u.output) != n)
+            if (source.copy(uint64_t(lod::kHeadSize) + old.data_offset(k), n) != n)
                 io::damaged(u.source, "entry " + old.name(k) + " cannot be read");
-            io::write_zeros(out, size - n, u.output);
+            if (size > n) {
+                source.flush();
+                io::write_zeros(out, size - n, u.output);
+            }
         }
     }
+    source.flush();
     std::fclose(in);
     replacement.commit();
 }
