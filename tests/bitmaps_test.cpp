@@ -204,30 +204,4 @@ TEST_F(Bitmaps, CompTgasJoinsHeaderPackedPixelsAndPalette) {
     }
 }
 
-TEST_F(Bitmaps, AnImageEntryComesBackThroughTheTgaChainUnchanged) {
-    // An entry whose payload is its raw pixels, so that packing by copying
-    // gives back the same entry.
-    const uint16_t w = 5, h = 3;
-    Bytes pixels = pattern(w * h, 1), palette = pattern(768, 2);
-    auto es = plain_entries();
-    Bytes entry = image_entry("logo", "tga", w, h, pixels, palette);
-    es[21] = {"logo", entry};
-    Bytes lod = make_lod(es);
-    put(kIconsLod, lod);
-    put(kIcons1Lod, lod);
-    put(kIconsAll + "0021_logo", pixels);
-    mkdirs(kIconsTga);
-    expect_run(run("extracttgas"), 0, {kIconsAll + "0021_logo"});
-
-    // Edited (here: unchanged) and put into readytga.
-    put(kReadyTga + "0021_logo.tga", get(kIconsTga + "0021_logo.tga"));
-    mkdirs(kPack);
-    expect_run(run("readtgas"), 0, {"0021_logo.pl"});
-    EXPECT_EQ(get(kPack + "0021_logo"), pixels);
-    put(kReadyTga + "0021_logo.zl", get(kPack + "0021_logo")); // "packed" by copying
-    mkdirs(kIconsReady);
-    expect_run(run("comptgas"), 0, {"0021_logo.zl"});
-    EXPECT_EQ(get(kIconsReady + "0021_logo.zl"), entry);
-}
-
 } // namespace
