@@ -296,27 +296,6 @@ TEST_F(BuildFont, DamagedInputsAndFailures) {
     expect_run(run("buildfont"), 1, {"Can't open"});
 }
 
-TEST_F(FontJobs, FontToStripToFontGivesTheSameFont) {
-    // A font as buildfont writes them: 20 rows, glyphs back to back from 0,
-    // codes 192 to 255 with bearings 1 and 0.
-    std::vector<uint32_t> widths(225);
-    for (int i = 0; i < 225; ++i) widths[i] = (i * 5) % 13;
-    Font f = make_font(20, widths, 50);
-    for (int i = 161; i < 225; ++i) f.left[i] = 1, f.right[i] = 0;
-    Bytes font = fnt_file(f);
-    put(kZund + "comic.fnt", font);
-    put(kZund + "calig.fn1", calig_file(make_font(27, calig_widths(), 1)));
-    mkdirs(kOut);
-    expect_run(run("extractfonts"), 0, {});
-    // The editor saves the strip with its pixels 4 bytes further on.
-    Bytes written = get(kOut + "comic.fnt.tif");
-    uint32_t n = le32(written, 4) - 1561;
-    put(kImage, edited(slice(written, 1561, n), le32(written, 1561 + n + 22), 20, 1565));
-    put(kSource, font);
-    expect_run(run("buildfont"), 0, {});
-    EXPECT_EQ(get(kTarget), font);
-}
-
 class StripeGlyphs : public JobTest {
 protected:
     // The strip's pixels, once the head and tail came through unchanged.
