@@ -192,6 +192,34 @@ TEST_F(ApplyTodo, TranslationsThatRunOutStopAndKeepTheOldResult) {
     EXPECT_EQ(get(kDone + "s.str"), Bytes({'A', 0, 'B', 0, 'C', 0}));
 }
 
+TEST_F(ApplyTodo, TranslationsWithNulBytesStopTheJob) {
+    put(kTodo, crlf("a.txt\n1\n.\n.\ns.str\n.\n"));
+    put(kText + "a.txt", crlf("one\ntwo\n"));
+    put(kText + "s.str", string_file({"x"}));
+    put(kDone + "a.txt", "previous result");
+    // A ready list saved as UTF-16: every line holds NUL bytes.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : crlf("ONE\nTWO\nX\n")) utf16 += std::string{c, '\0'};
+    put(kReady, utf16);
+    expect_run(run("applytodo_ready"), 1,
+               {"Damaged file zund7_ready_rus_str.txt: the translation of text {00000} holds a NUL byte"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), "previous result");
+
+    // In a string file's translations too: nothing of that file is written.
+    put(kReady, crlf("ONE\nTWO\n") + std::string("X\0Y\r\n", 5));
+    put(kDone + "s.str", "previous");
+    expect_run(run("applytodo_ready"), 1,
+               {"Damaged file zund7_ready_rus_str.txt: the translation of text {00002} holds a NUL byte"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), crlf("ONE\nTWO\n"));
+    EXPECT_EQ(get_text(kDone + "s.str"), "previous");
+
+    // Only the translation lines of stylus.txt count; the skipped ones may
+    // hold anything.
+    put(kStylus, crlf("ONE\n") + std::string("\0\r\n--\0-\r\n", 9) + std::string("T\0O\r\n\r\n---\r\n", 12));
+    expect_run(run("applytodo_threeline"), 1,
+               {"Damaged file stylus.txt: the translation of text {00001} holds a NUL byte"});
+}
+
 TEST_F(ApplyTodo, LongLinesAreWrittenBackWhole) {
     put(kTodo, crlf("long.txt\n2\n.\n.\n.\n"));
     std::string no_column = "a" + std::string(70000, 'x') + "\n";
