@@ -82,6 +82,11 @@ TEST_F(ReadTables, MissingFilesStopTheDump) {
     put(kZund6List, crlf("t.txt\n1\n.\n.\n"));
     expect_run(run("readtables"), 1, {"Can't open"}); // no all.str
     EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("v", "t.txt", 1)));
+
+    put(kZund6List, crlf("t.txt\n1\n.\n!out!.txt\n1\n.\n.\n"));
+    expect_run(run("readtables"), 1,
+               {"Damaged file c:\\games\\zund6\\xfiles\\zund6.txt: it lists the output !out!.txt as a table"});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("v", "t.txt", 1)));
 }
 
 // ---------------------------------------------------------------------------
@@ -128,6 +133,22 @@ TEST_F(DumpTodo, RecordNumbersWidenPast99999) {
     ASSERT_GT(out.size(), tail.size());
     EXPECT_EQ(out.substr(0, 12), "{00000}{t.tx");
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+}
+
+TEST_F(DumpTodo, TheOutputListedAsATableStopsTheJob) {
+    // Read while it is written, the list would grow until the disk is full.
+    put(kTodo, crlf("a.txt\n1\n.\n.\\!OUT!.TXT\n1\n.\n.\n.\n"));
+    std::string table, want;
+    for (int i = 0; i < 400; ++i) {
+        table += "line " + std::to_string(i) + "\n";
+        want += record(i, "a.txt", "line " + std::to_string(i));
+    }
+    put(kText + "a.txt", crlf(table));
+    RunOptions small_disk; // should the job loop, it stops at a full disk
+    small_disk.file_size_limit = 1 << 20;
+    expect_run(run("dumptodo", "c:\\", small_disk), 1,
+               {"Damaged file c:\\games\\zund7\\xfiles\\todo.txt: it lists the output .\\!OUT!.TXT as a table"});
+    EXPECT_EQ(get_text(kText + "!out!.txt"), crlf(want));
 }
 
 TEST_F(DumpTodo, AMissingFileStopsBeforeTheSummary) {
