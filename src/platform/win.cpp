@@ -511,17 +511,25 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     }
     std::string native_dir = native_path(dir.c_str());
     Search s;
-    if (DIR* d = ::opendir(native_dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n == "." || n == ".." || !wildcard_match(name_pat, n)) continue;
-            struct stat st;
-            uint32_t size = 0;
-            if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-                size = uint32_t(st.st_size); // the search reports 32-bit sizes
-            s.matches.push_back({n, size});
+    auto add = [&](const std::string& n) {
+        struct stat st;
+        uint32_t size = 0;
+        if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            size = uint32_t(st.st_size); // the search reports 32-bit sizes
+        s.matches.push_back({n, size});
+    };
+    if (const Listing* l = listing_of(native_dir)) {
+        if (name_pat.find_first_of("*?") == std::string_view::npos) {
+            // An exact name, the usual test whether a file exists: no need
+            // to look at the other names of the folder.
+            auto it = l->names.find(lowered(name_pat));
+            if (it != l->names.end())
+                for (const std::string& n : it->second) add(n);
+        } else {
+            for (const auto& [key, names] : l->names)
+                for (const std::string& n : names)
+                    if (wildcard_match(name_pat, n)) add(n);
         }
-        ::closedir(d);
     }
     if (s.matches.empty()) {
         fail_with(ENOENT);
