@@ -1,41 +1,17 @@
 // extractsnd, updatesnd, extractvid, mixsmk, assemblevoices and placevoices,
 // run as executables on archives and folders built here.
 #include "support/jobtest.hpp"
+#include "support/sndvid_builders.hpp"
 
 #include <algorithm>
 #include <iterator>
 
 namespace {
 
+using namespace sndvid;
+
 // ---------------------------------------------------------------------------
 // SND archives
-
-struct Snd {
-    std::string name;
-    Bytes data;
-    uint32_t unpacked;
-};
-
-// An archive as updatesnd writes it: the members back to back in directory
-// order right after the directory.
-Bytes make_snd(const std::vector<Snd>& ms) {
-    Buf dir, data;
-    dir.u32(uint32_t(ms.size()));
-    uint32_t pos = uint32_t(4 + 52 * ms.size());
-    for (const auto& m : ms) {
-        dir.field(m.name, 40).u32(pos).u32(uint32_t(m.data.size())).u32(m.unpacked);
-        data.raw(m.data);
-        pos += uint32_t(m.data.size());
-    }
-    return dir.raw(data.b).b;
-}
-
-const std::string kAudio1 = "c:\\games\\zund7\\Sounds\\Audio1.snd";
-const std::string kAudio = "c:\\games\\zund7\\Sounds\\Audio.snd";
-const std::string kTempSnd = "c:\\games\\zund7\\Sounds\\temp.snd";
-const std::string kReady = "c:\\games\\zund7\\xfiles\\sound_ready\\";
-
-std::string zl(const std::string& name) { return kReady + name + ".wav.zl"; }
 
 // Members out of directory order, with a gap, one of size 0, and a name that
 // fills its whole field.
@@ -171,30 +147,6 @@ TEST_F(UpdateSnd, DamagedArchivesAndFullDisks) {
 // ---------------------------------------------------------------------------
 // VID archives
 
-struct Vid {
-    std::string name;
-    Bytes data;
-};
-
-// An archive with the members back to back in directory order after the
-// directory, and the given count word.
-Bytes make_vid(const std::vector<Vid>& ms, uint32_t count_word) {
-    Buf dir, data;
-    dir.u32(count_word);
-    uint32_t pos = uint32_t(4 + 44 * ms.size());
-    for (const auto& m : ms) {
-        dir.field(m.name, 40).u32(pos);
-        data.raw(m.data);
-        pos += uint32_t(m.data.size());
-    }
-    return dir.raw(data.b).b;
-}
-
-const std::string kVelorD = "d:\\Anims\\Velor7.vid";
-const std::string kVelorC = "c:\\games\\zund7\\Anims\\Velor7.vid";
-const std::string kVelorTmp = "c:\\games\\zund7\\Anims\\Velor7.tmp";
-const std::string kSmk = "c:\\games\\zund7\\xfiles\\smk\\";
-
 class ExtractVid : public JobTest {};
 
 TEST_F(ExtractVid, MembersRunToTheNextOffsetAndTheLastToTheEnd) {
@@ -231,21 +183,6 @@ TEST_F(ExtractVid, DamagedArchivesStopWithAMessage) {
     expect_run(run("extractvid"), 0, {kSmk + "a", kSmk + "b"});
     EXPECT_EQ(get_text(kSmk + "a"), "01");
     EXPECT_EQ(get_text(kSmk + "b"), "23");
-}
-
-std::string smk_name(uint32_t k) { return "m" + std::to_string(k / 10) + std::to_string(k % 10) + ".smk"; }
-
-// `n` members named m00.smk, m01.smk, ..., of assorted sizes.
-std::vector<Vid> members(uint32_t n) {
-    std::vector<Vid> ms;
-    for (uint32_t k = 0; k < n; ++k) ms.push_back({smk_name(k), pattern(k * 37 % 101, k + 1)});
-    return ms;
-}
-
-std::vector<std::string> smk_lines() {
-    std::vector<std::string> v;
-    for (uint32_t k = 0; k < 14; ++k) v.push_back(kSmk + smk_name(k));
-    return v;
 }
 
 class MixSmk : public JobTest {
@@ -343,11 +280,6 @@ TEST_F(MixSmk, FailuresKeepTheOldArchives) {
 // ---------------------------------------------------------------------------
 // Voice sets
 
-const std::string kSounds = "c:\\games\\zund7\\xfiles\\sound\\";
-// The voice set folder as stored: the job spells it "voice2".
-const std::string kVoice2 = "c:\\games\\zund7\\xfiles\\Voice2\\0\\";
-const std::string kSoundVr = "c:\\games\\zund7\\xfiles\\sound_vr\\";
-
 std::vector<std::string> names_in(const std::filesystem::path& dir) {
     std::vector<std::string> v;
     for (const auto& e : std::filesystem::directory_iterator(dir)) v.push_back(e.path().filename().string());
@@ -394,32 +326,14 @@ TEST_F(AssembleVoices, FailuresStopTheJob) {
                                                                 "47a.wav", "47b.wav"}));
 }
 
-const std::string kList = "c:\\games\\Brassjaw\\xfiles\\s4.txt";
-const std::string kVoice4 = "c:\\games\\Brassjaw\\xfiles\\voice\\4\\";
-const std::string kSoundRoot = "c:\\games\\Brassjaw\\xfiles\\sound\\";
-
-std::string rec_name(int i) {
-    std::string s = std::to_string(i);
-    return std::string(3 - s.size(), '0') + s + ".wav";
-}
-
 class PlaceVoices : public JobTest {
 protected:
     void SetUp() override {
         JobTest::SetUp();
-        for (int i = 0; i < 144; ++i) put(kVoice4 + rec_name(i), pattern(size_t(i) * 7 + 1, uint32_t(i)));
-    }
-    // The list file as the text editor leaves it: CR LF line ends.
-    // `first` followed by lines that fill the list up to 144.
-    static std::vector<std::string> full_list(std::vector<std::string> first) {
-        for (size_t i = first.size(); i < 144; ++i) first.push_back("#n\\" + rec_name(int(i)));
-        return first;
+        put_recordings(*this);
     }
     void put_list(const std::vector<std::string>& lines, bool final_newline) {
-        std::string text;
-        for (size_t i = 0; i < lines.size(); ++i)
-            text += lines[i] + (i + 1 < lines.size() || final_newline ? "\r\n" : "");
-        put(kList, text);
+        put(kList, list_text(lines, final_newline));
     }
 };
 
