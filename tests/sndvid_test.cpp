@@ -10,6 +10,14 @@ namespace {
 
 using namespace sndvid;
 
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::filesystem::path& dir) {
+    std::vector<std::string> v;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) v.push_back(e.path().filename().string());
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
 // ---------------------------------------------------------------------------
 // SND archives
 
@@ -46,13 +54,19 @@ TEST_F(ExtractSnd, EmptyArchivesAndFailures) {
     put(kAudio1, Buf().u32(0).b);
     expect_run(run("extractsnd"), 0, {});
 
-    put(kAudio1, make_snd({{"a", pattern(10, 1), 10}, {"b", pattern(10, 2), 10}}));
+    put(kAudio1, make_snd({{"a", pattern(3, 1), 10}, {"b", pattern(10, 2), 10}}));
     // The ready folder does not exist: the job creates no folder.
     expect_run(run("extractsnd"), 1, {zl("a"), "Can't create file " + zl("a")});
 
-    link(zl("b"), "/dev/full");
-    expect_run(run("extractsnd"), 1, {zl("a"), zl("b"), "Can't write " + zl("b")});
-    EXPECT_EQ(get(zl("a")), pattern(10, 1));
+    // The disk fills up while b is written: b's entry file from an earlier
+    // run stays as it was rather than cut short, for updatesnd would take a
+    // cut one as a prepared member.
+    put(zl("b"), "b from an earlier run");
+    RunOptions full;
+    full.file_size_limit = 5;
+    expect_run(run("extractsnd", "c:\\", full), 1, {zl("a"), zl("b"), "Can't write " + zl("b")});
+    EXPECT_EQ(get(zl("a")), pattern(3, 1));
+    EXPECT_EQ(get_text(zl("b")), "b from an earlier run");
 
     const std::string shown = "c:\\games\\zund7\\sounds\\Audio1.snd";
     put(kAudio1, Buf().u32(0x4EC4EC4F).fill(100, 0).b); // count x 52 wraps in 32 bits
@@ -64,6 +78,13 @@ TEST_F(ExtractSnd, EmptyArchivesAndFailures) {
                {zl("ok"), zl("bad"), "Damaged file " + shown + ": member bad lies past the end of the archive"});
     EXPECT_EQ(get(zl("ok")), Bytes{7});
     EXPECT_FALSE(has(zl("bad")));
+
+    // A name that would lead out of the ready folder writes nothing.
+    const std::string away = "..\\..\\Sounds\\Audio";
+    put(kAudio1, make_snd({{"ok", pattern(5, 1), 5}, {away, pattern(5, 2), 5}}));
+    expect_run(run("extractsnd"), 1,
+               {zl("ok"), zl(away), "Damaged file " + shown + ": member name " + away + " is not a plain file name"});
+    EXPECT_FALSE(has("c:\\games\\zund7\\Sounds\\Audio.wav.zl"));
 }
 
 class UpdateSnd : public JobTest {};
@@ -183,6 +204,18 @@ TEST_F(ExtractVid, DamagedArchivesStopWithAMessage) {
     expect_run(run("extractvid"), 0, {kSmk + "a", kSmk + "b"});
     EXPECT_EQ(get_text(kSmk + "a"), "01");
     EXPECT_EQ(get_text(kSmk + "b"), "23");
+
+    // Names that would lead out of the video folder, or name a folder, write
+    // nothing.
+    for (const std::string bad : {"..", "", ".", "..\\Anims\\x.smk", "sub/x.smk", "c:x.smk"}) {
+        SCOPED_TRACE(bad);
+        put(kVelorD, Buf().u32(2).field("a", 40).u32(92).field(bad, 40).u32(94).raw("0123").b);
+        expect_run(run("extractvid"), 1,
+                   {kSmk + "a", kSmk + bad,
+                    "Damaged file " + kVelorD + ": member name " + bad + " is not a plain file name"});
+    }
+    EXPECT_FALSE(has("c:\\games\\zund7\\xfiles\\Anims\\x.smk"));
+    EXPECT_EQ(names_in(host(kSmk)), std::vector<std::string>({"a", "b"}));
 }
 
 class MixSmk : public JobTest {
@@ -280,13 +313,6 @@ TEST_F(MixSmk, FailuresKeepTheOldArchives) {
 // ---------------------------------------------------------------------------
 // Voice sets
 
-std::vector<std::string> names_in(const std::filesystem::path& dir) {
-    std::vector<std::string> v;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) v.push_back(e.path().filename().string());
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 class AssembleVoices : public JobTest {
 protected:
     void SetUp() override {
@@ -376,8 +402,15 @@ TEST_F(PlaceVoices, BadListsPlaceNothingAndFailuresStop) {
     expect_run(run("placevoices"), 1, {"Can't open"});
     EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>({"a.wav"}));
 
-    link(kSoundRoot + "a.wav", "/dev/full");
-    expect_run(run("placevoices"), 1, {"Can't write " + kSoundRoot + "a.wav"});
+    // The disk fills up while a.wav (8 bytes) is written: the sound placed
+    // there before stays whole.
+    put(kSoundRoot + "a.wav", "old a");
+    put_list(full_list({"#b.wav", "#a.wav"}), true);
+    RunOptions full;
+    full.file_size_limit = 4;
+    expect_run(run("placevoices", "c:\\", full), 1, {"Can't write " + kSoundRoot + "a.wav"});
+    EXPECT_EQ(get(kSoundRoot + "b.wav"), get(kVoice4 + "000.wav"));
+    EXPECT_EQ(get_text(kSoundRoot + "a.wav"), "old a");
 
     // Without the sound folder there is nowhere to put the recordings.
     std::filesystem::remove_all(host(kSoundRoot));
