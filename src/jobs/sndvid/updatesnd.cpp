@@ -7,11 +7,6 @@
 // members go to Sounds\temp.snd back to back in directory order; then the
 // directory with the renumbered data offsets and the temporary file make up
 // the new archive, and the temporary file is removed.
-//
-// One directory search of the ready-sound folder, made before the first
-// member, tells which entry files exist: a search for each member would read
-// the whole folder once per member, and a folder that holds every extracted
-// member makes that grow with the square of the member count.
 #include "formats/bytes.hpp"
 #include "formats/snd.hpp"
 #include "platform/io.hpp"
@@ -20,30 +15,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unordered_set>
 
 namespace {
 
 const char* const kTooLarge = "the new archive would pass the 4 GiB that its directory can address";
-
-// Names are matched without regard to ASCII letter case.
-std::string lowered(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
-// The names of everything in `folder` (a path ending in "\\"), lowered.
-std::unordered_set<std::string> names_in(const std::string& folder) {
-    std::unordered_set<std::string> names;
-    win::FindData fd;
-    intptr_t ff = win::findfirst((folder + "*").c_str(), &fd);
-    if (ff == -1) return names;
-    do names.insert(lowered(fd.name));
-    while (win::findnext(ff, &fd) == 0);
-    win::findclose(ff);
-    return names;
-}
 
 } // namespace
 
@@ -59,17 +34,20 @@ void updatesnd() {
     FILE* out = io::open_or_die(temp.c_str(), "wb");
 
     const std::string ready = "c:\\games\\zund7\\xfiles\\sound_ready\\";
-    const std::unordered_set<std::string> ready_names = names_in(ready);
     uint64_t pos = 0; // position in the temporary file
     for (size_t i = 0; i < dir.count; ++i) {
         uint8_t* e = dir.entry(i);
         std::string name = snd::name(e);
         std::string zl = ready + name + ".wav.zl";
         std::printf("%s\n", zl.c_str());
+        // A name that holds a path would take a file from another folder.
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         uint64_t at = dir.buf.size() + pos; // the member's offset in the new archive
         if (at > UINT32_MAX) io::damaged(target, kTooLarge);
 
-        if (!ready_names.count(lowered(name + ".wav.zl"))) {
+        win::FindData fd;
+        intptr_t ff = win::findfirst(zl.c_str(), &fd); // is there a ready file?
+        if (ff == -1) {
             snd::check_member(e, in_size, archive);
             uint32_t stored = bytes::get_u32(e + snd::kStoredField);
             std::fseek(in, long(bytes::get_u32(e + snd::kOffsetField)), SEEK_SET);
@@ -88,6 +66,7 @@ void updatesnd() {
             if (unpacked > UINT32_MAX || stored > UINT32_MAX) io::damaged(target, kTooLarge);
             if (io::copy(z, out, stored, temp) != stored) io::damaged(zl, "cannot be read");
             std::fclose(z);
+            win::findclose(ff);
             bytes::put_u32(e + snd::kStoredField, uint32_t(stored));
             bytes::put_u32(e + snd::kUnpackedField, uint32_t(unpacked));
             pos += stored;
