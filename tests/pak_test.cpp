@@ -227,6 +227,29 @@ TEST_F(PatchPak, DamagedArchivesStopWithAMessage) {
     EXPECT_EQ(get(kPak0), Buf().raw("PACK").u32(14).u32(64).raw("ok").raw(name_field("a/b")).u32(12).u32(2).b);
 }
 
+TEST_F(PatchPak, AMemoryShortageEndsWithAMessage) {
+#ifdef LOCBENCH_SANITIZED
+    GTEST_SKIP() << "the sanitizer's allocator reports instead of failing the allocation";
+#else
+    // A directory of 300 MB (zeros in a sparse file) is more than the job may
+    // have: it must end in order, not die.
+    const uint32_t dir_length = 300u << 20;
+    std::string path = host(kPak0).string();
+    mkdirs("c:\\games\\Skyforge\\main");
+    int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    Bytes head = Buf().raw("PACK").u32(12).u32(dir_length).b;
+    ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), 12);
+    ASSERT_EQ(::ftruncate(fd, 12 + off_t(dir_length)), 0);
+    ::close(fd);
+    RunOptions small;
+    small.limit_memory = true;
+    expect_run(run("patchpak", kBin, small), 1,
+               {"Skyforge rusification plugin started...", "please wait...", "Out of memory"});
+    EXPECT_FALSE(has(kPak1));
+#endif
+}
+
 const std::string kXfiles = "c:\\games\\Brassjaw\\xfiles\\pak\\";
 const std::string kArchive = "c:\\games\\Brassjaw\\main\\pak0.pak";
 

@@ -1,41 +1,25 @@
 // extractsnd, updatesnd, extractvid, mixsmk, assemblevoices and placevoices,
 // run as executables on archives and folders built here.
 #include "support/jobtest.hpp"
+#include "support/sndvid_builders.hpp"
 
 #include <algorithm>
 #include <iterator>
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// SND archives
+using namespace sndvid;
 
-struct Snd {
-    std::string name;
-    Bytes data;
-    uint32_t unpacked;
-};
-
-// An archive as updatesnd writes it: the members back to back in directory
-// order right after the directory.
-Bytes make_snd(const std::vector<Snd>& ms) {
-    Buf dir, data;
-    dir.u32(uint32_t(ms.size()));
-    uint32_t pos = uint32_t(4 + 52 * ms.size());
-    for (const auto& m : ms) {
-        dir.field(m.name, 40).u32(pos).u32(uint32_t(m.data.size())).u32(m.unpacked);
-        data.raw(m.data);
-        pos += uint32_t(m.data.size());
-    }
-    return dir.raw(data.b).b;
+// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::filesystem::path& dir) {
+    std::vector<std::string> v;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) v.push_back(e.path().filename().string());
+    std::sort(v.begin(), v.end());
+    return v;
 }
 
-const std::string kAudio1 = "c:\\games\\zund7\\Sounds\\Audio1.snd";
-const std::string kAudio = "c:\\games\\zund7\\Sounds\\Audio.snd";
-const std::string kTempSnd = "c:\\games\\zund7\\Sounds\\temp.snd";
-const std::string kReady = "c:\\games\\zund7\\xfiles\\sound_ready\\";
-
-std::string zl(const std::string& name) { return kReady + name + ".wav.zl"; }
+// ---------------------------------------------------------------------------
+// SND archives
 
 // Members out of directory order, with a gap, one of size 0, and a name that
 // fills its whole field.
@@ -70,13 +54,19 @@ TEST_F(ExtractSnd, EmptyArchivesAndFailures) {
     put(kAudio1, Buf().u32(0).b);
     expect_run(run("extractsnd"), 0, {});
 
-    put(kAudio1, make_snd({{"a", pattern(10, 1), 10}, {"b", pattern(10, 2), 10}}));
+    put(kAudio1, make_snd({{"a", pattern(3, 1), 10}, {"b", pattern(10, 2), 10}}));
     // The ready folder does not exist: the job creates no folder.
     expect_run(run("extractsnd"), 1, {zl("a"), "Can't create file " + zl("a")});
 
-    link(zl("b"), "/dev/full");
-    expect_run(run("extractsnd"), 1, {zl("a"), zl("b"), "Can't write " + zl("b")});
-    EXPECT_EQ(get(zl("a")), pattern(10, 1));
+    // The disk fills up while b is written: b's entry file from an earlier
+    // run stays as it was rather than cut short, for updatesnd would take a
+    // cut one as a prepared member.
+    put(zl("b"), "b from an earlier run");
+    RunOptions full;
+    full.file_size_limit = 5;
+    expect_run(run("extractsnd", "c:\\", full), 1, {zl("a"), zl("b"), "Can't write " + zl("b")});
+    EXPECT_EQ(get(zl("a")), pattern(3, 1));
+    EXPECT_EQ(get_text(zl("b")), "b from an earlier run");
 
     const std::string shown = "c:\\games\\zund7\\sounds\\Audio1.snd";
     put(kAudio1, Buf().u32(0x4EC4EC4F).fill(100, 0).b); // count x 52 wraps in 32 bits
@@ -88,6 +78,13 @@ TEST_F(ExtractSnd, EmptyArchivesAndFailures) {
                {zl("ok"), zl("bad"), "Damaged file " + shown + ": member bad lies past the end of the archive"});
     EXPECT_EQ(get(zl("ok")), Bytes{7});
     EXPECT_FALSE(has(zl("bad")));
+
+    // A name that would lead out of the ready folder writes nothing.
+    const std::string away = "..\\..\\Sounds\\Audio";
+    put(kAudio1, make_snd({{"ok", pattern(5, 1), 5}, {away, pattern(5, 2), 5}}));
+    expect_run(run("extractsnd"), 1,
+               {zl("ok"), zl(away), "Damaged file " + shown + ": member name " + away + " is not a plain file name"});
+    EXPECT_FALSE(has("c:\\games\\zund7\\Sounds\\Audio.wav.zl"));
 }
 
 class UpdateSnd : public JobTest {};
@@ -126,6 +123,17 @@ TEST_F(UpdateSnd, ReadyFilesGiveStoredAndUnpackedSizes) {
     put(kAudio1, Buf().u32(0).b);
     expect_run(run("updatesnd"), 0, {});
     EXPECT_EQ(get(kAudio), Buf().u32(0).b);
+}
+
+TEST_F(UpdateSnd, RefusesMemberNamesThatHoldAPath) {
+    // Such a name would take a file from another folder into the archive.
+    put(kAudio1, make_snd({{"a", pattern(10, 1), 1}, {"..\\up", pattern(20, 2), 2}}));
+    put("c:\\games\\zund7\\xfiles\\up.wav.zl", "not ..\\up");
+    put("c:\\games\\zund7\\xfiles\\up.wav", "not ..\\up");
+    expect_run(run("updatesnd"), 1,
+               {zl("a"), zl("..\\up"),
+                "Damaged file C:\\games\\zund7\\Sounds\\Audio1.snd: member name ..\\up is not a plain file name"});
+    EXPECT_FALSE(has(kAudio));
 }
 
 TEST_F(UpdateSnd, ReadyFileWithoutItsWavStopsBeforeTheNewArchive) {
@@ -171,30 +179,6 @@ TEST_F(UpdateSnd, DamagedArchivesAndFullDisks) {
 // ---------------------------------------------------------------------------
 // VID archives
 
-struct Vid {
-    std::string name;
-    Bytes data;
-};
-
-// An archive with the members back to back in directory order after the
-// directory, and the given count word.
-Bytes make_vid(const std::vector<Vid>& ms, uint32_t count_word) {
-    Buf dir, data;
-    dir.u32(count_word);
-    uint32_t pos = uint32_t(4 + 44 * ms.size());
-    for (const auto& m : ms) {
-        dir.field(m.name, 40).u32(pos);
-        data.raw(m.data);
-        pos += uint32_t(m.data.size());
-    }
-    return dir.raw(data.b).b;
-}
-
-const std::string kVelorD = "d:\\Anims\\Velor7.vid";
-const std::string kVelorC = "c:\\games\\zund7\\Anims\\Velor7.vid";
-const std::string kVelorTmp = "c:\\games\\zund7\\Anims\\Velor7.tmp";
-const std::string kSmk = "c:\\games\\zund7\\xfiles\\smk\\";
-
 class ExtractVid : public JobTest {};
 
 TEST_F(ExtractVid, MembersRunToTheNextOffsetAndTheLastToTheEnd) {
@@ -231,21 +215,18 @@ TEST_F(ExtractVid, DamagedArchivesStopWithAMessage) {
     expect_run(run("extractvid"), 0, {kSmk + "a", kSmk + "b"});
     EXPECT_EQ(get_text(kSmk + "a"), "01");
     EXPECT_EQ(get_text(kSmk + "b"), "23");
-}
 
-std::string smk_name(uint32_t k) { return "m" + std::to_string(k / 10) + std::to_string(k % 10) + ".smk"; }
-
-// `n` members named m00.smk, m01.smk, ..., of assorted sizes.
-std::vector<Vid> members(uint32_t n) {
-    std::vector<Vid> ms;
-    for (uint32_t k = 0; k < n; ++k) ms.push_back({smk_name(k), pattern(k * 37 % 101, k + 1)});
-    return ms;
-}
-
-std::vector<std::string> smk_lines() {
-    std::vector<std::string> v;
-    for (uint32_t k = 0; k < 14; ++k) v.push_back(kSmk + smk_name(k));
-    return v;
+    // Names that would lead out of the video folder, or name a folder, write
+    // nothing.
+    for (const std::string bad : {"..", "", ".", "..\\Anims\\x.smk", "sub/x.smk", "c:x.smk"}) {
+        SCOPED_TRACE(bad);
+        put(kVelorD, Buf().u32(2).field("a", 40).u32(92).field(bad, 40).u32(94).raw("0123").b);
+        expect_run(run("extractvid"), 1,
+                   {kSmk + "a", kSmk + bad,
+                    "Damaged file " + kVelorD + ": member name " + bad + " is not a plain file name"});
+    }
+    EXPECT_FALSE(has("c:\\games\\zund7\\xfiles\\Anims\\x.smk"));
+    EXPECT_EQ(names_in(host(kSmk)), std::vector<std::string>({"a", "b"}));
 }
 
 class MixSmk : public JobTest {
@@ -343,18 +324,6 @@ TEST_F(MixSmk, FailuresKeepTheOldArchives) {
 // ---------------------------------------------------------------------------
 // Voice sets
 
-const std::string kSounds = "c:\\games\\zund7\\xfiles\\sound\\";
-// The voice set folder as stored: the job spells it "voice2".
-const std::string kVoice2 = "c:\\games\\zund7\\xfiles\\Voice2\\0\\";
-const std::string kSoundVr = "c:\\games\\zund7\\xfiles\\sound_vr\\";
-
-std::vector<std::string> names_in(const std::filesystem::path& dir) {
-    std::vector<std::string> v;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) v.push_back(e.path().filename().string());
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 class AssembleVoices : public JobTest {
 protected:
     void SetUp() override {
@@ -394,32 +363,14 @@ TEST_F(AssembleVoices, FailuresStopTheJob) {
                                                                 "47a.wav", "47b.wav"}));
 }
 
-const std::string kList = "c:\\games\\Brassjaw\\xfiles\\s4.txt";
-const std::string kVoice4 = "c:\\games\\Brassjaw\\xfiles\\voice\\4\\";
-const std::string kSoundRoot = "c:\\games\\Brassjaw\\xfiles\\sound\\";
-
-std::string rec_name(int i) {
-    std::string s = std::to_string(i);
-    return std::string(3 - s.size(), '0') + s + ".wav";
-}
-
 class PlaceVoices : public JobTest {
 protected:
     void SetUp() override {
         JobTest::SetUp();
-        for (int i = 0; i < 144; ++i) put(kVoice4 + rec_name(i), pattern(size_t(i) * 7 + 1, uint32_t(i)));
-    }
-    // The list file as the text editor leaves it: CR LF line ends.
-    // `first` followed by lines that fill the list up to 144.
-    static std::vector<std::string> full_list(std::vector<std::string> first) {
-        for (size_t i = first.size(); i < 144; ++i) first.push_back("#n\\" + rec_name(int(i)));
-        return first;
+        put_recordings(*this);
     }
     void put_list(const std::vector<std::string>& lines, bool final_newline) {
-        std::string text;
-        for (size_t i = 0; i < lines.size(); ++i)
-            text += lines[i] + (i + 1 < lines.size() || final_newline ? "\r\n" : "");
-        put(kList, text);
+        put(kList, list_text(lines, final_newline));
     }
 };
 
@@ -462,8 +413,15 @@ TEST_F(PlaceVoices, BadListsPlaceNothingAndFailuresStop) {
     expect_run(run("placevoices"), 1, {"Can't open"});
     EXPECT_EQ(names_in(host(kSoundRoot)), std::vector<std::string>({"a.wav"}));
 
-    link(kSoundRoot + "a.wav", "/dev/full");
-    expect_run(run("placevoices"), 1, {"Can't write " + kSoundRoot + "a.wav"});
+    // The disk fills up while a.wav (8 bytes) is written: the sound placed
+    // there before stays whole.
+    put(kSoundRoot + "a.wav", "old a");
+    put_list(full_list({"#b.wav", "#a.wav"}), true);
+    RunOptions full;
+    full.file_size_limit = 4;
+    expect_run(run("placevoices", "c:\\", full), 1, {"Can't write " + kSoundRoot + "a.wav"});
+    EXPECT_EQ(get(kSoundRoot + "b.wav"), get(kVoice4 + "000.wav"));
+    EXPECT_EQ(get_text(kSoundRoot + "a.wav"), "old a");
 
     // Without the sound folder there is nowhere to put the recordings.
     std::filesystem::remove_all(host(kSoundRoot));

@@ -2,34 +2,16 @@
 // applytodo_threeline, maskbreaks, unmaskbreaks, openbigtext) and dumptextbin,
 // run as executables on tables, lists and string files built here.
 #include "support/jobtest.hpp"
+#include "support/texts_builders.hpp"
 
 #include <filesystem>
 
 namespace {
 
-// What a text-mode stream stores for `s`: every "\n" as CR LF.
-std::string crlf(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
-const std::string kPrompt = "\xCF\xE8\xF8\xE8 \xE7\xE4\xE5\xF1\xFC"; // "Пиши здесь" in Windows-1251
+using namespace texts;
 
 // ---------------------------------------------------------------------------
 // readtables
-
-const std::string kZund6List = "c:\\games\\zund6\\xfiles\\zund6.txt";
-const std::string kIcons = "c:\\games\\zund6eng\\xfiles\\icons_txt_str\\";
-
-// A dump record as readtables writes it, before the CR LF of text mode.
-std::string dump(const std::string& field, const std::string& table, int k) {
-    return field + "\n\n----------" + table + "-----" + std::to_string(k) + "-------\n";
-}
-std::string dump_str(const std::string& s) { return s + "\n\n----------all.str----------\n"; }
 
 class ReadTables : public JobTest {};
 
@@ -100,26 +82,15 @@ TEST_F(ReadTables, MissingFilesStopTheDump) {
     put(kZund6List, crlf("t.txt\n1\n.\n.\n"));
     expect_run(run("readtables"), 1, {"Can't open"}); // no all.str
     EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("v", "t.txt", 1)));
+
+    put(kZund6List, crlf("t.txt\n1\n.\n!out!.txt\n1\n.\n.\n"));
+    expect_run(run("readtables"), 1,
+               {"Damaged file c:\\games\\zund6\\xfiles\\zund6.txt: it lists the output !out!.txt as a table"});
+    EXPECT_EQ(get_text(kIcons + "!out!.txt"), crlf(dump("v", "t.txt", 1)));
 }
 
 // ---------------------------------------------------------------------------
 // dumptodo
-
-const std::string kTodo = "c:\\games\\zund7\\xfiles\\todo.txt";
-const std::string kText = "c:\\games\\zund7\\xfiles\\text\\";
-const std::string kDone = "c:\\games\\zund7\\xfiles\\text_!\\";
-
-std::string record(int n, const std::string& source, const std::string& text) {
-    char num[16];
-    std::snprintf(num, sizeof num, "%05d", n);
-    return std::string("{") + num + "}{" + source + "}{" + std::to_string(text.size()) + "}{" + text + "}\n\n" +
-           kPrompt + "\n\\\\\n";
-}
-
-std::string summary(unsigned total, const std::string& cost) {
-    return "\n\n\xC2\xF1\xE5\xE3\xEE \xE1\xE0\xE9\xF2: " + std::to_string(total) +
-           ";    \xD1\xF2\xEE\xE8\xEC\xEE\xF1\xF2\xFC: $ " + cost + "\n";
-}
 
 class DumpTodo : public JobTest {};
 
@@ -164,6 +135,22 @@ TEST_F(DumpTodo, RecordNumbersWidenPast99999) {
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
 }
 
+TEST_F(DumpTodo, TheOutputListedAsATableStopsTheJob) {
+    // Read while it is written, the list would grow until the disk is full.
+    put(kTodo, crlf("a.txt\n1\n.\n.\\!OUT!.TXT\n1\n.\n.\n.\n"));
+    std::string table, want;
+    for (int i = 0; i < 400; ++i) {
+        table += "line " + std::to_string(i) + "\n";
+        want += record(i, "a.txt", "line " + std::to_string(i));
+    }
+    put(kText + "a.txt", crlf(table));
+    RunOptions small_disk; // should the job loop, it stops at a full disk
+    small_disk.file_size_limit = 1 << 20;
+    expect_run(run("dumptodo", "c:\\", small_disk), 1,
+               {"Damaged file c:\\games\\zund7\\xfiles\\todo.txt: it lists the output .\\!OUT!.TXT as a table"});
+    EXPECT_EQ(get_text(kText + "!out!.txt"), crlf(want));
+}
+
 TEST_F(DumpTodo, AMissingFileStopsBeforeTheSummary) {
     put(kTodo, crlf("a.txt\n1\n.\n.\ngone.str\n.\n"));
     put(kText + "a.txt", crlf("v\n"));
@@ -173,9 +160,6 @@ TEST_F(DumpTodo, AMissingFileStopsBeforeTheSummary) {
 
 // ---------------------------------------------------------------------------
 // applytodo_ready and applytodo_threeline
-
-const std::string kReady = kText + "zund7_ready_rus_str.txt";
-const std::string kStylus = kText + "stylus.txt";
 
 class ApplyTodo : public JobTest {
 protected:
@@ -227,6 +211,34 @@ TEST_F(ApplyTodo, TranslationsThatRunOutStopAndKeepTheOldResult) {
     put(kReady, crlf("A\nB\nC\nD\nE\n"));
     expect_run(run("applytodo_ready"), 0, {});
     EXPECT_EQ(get(kDone + "s.str"), Bytes({'A', 0, 'B', 0, 'C', 0}));
+}
+
+TEST_F(ApplyTodo, TranslationsWithNulBytesStopTheJob) {
+    put(kTodo, crlf("a.txt\n1\n.\n.\ns.str\n.\n"));
+    put(kText + "a.txt", crlf("one\ntwo\n"));
+    put(kText + "s.str", string_file({"x"}));
+    put(kDone + "a.txt", "previous result");
+    // A ready list saved as UTF-16: every line holds NUL bytes.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : crlf("ONE\nTWO\nX\n")) utf16 += std::string{c, '\0'};
+    put(kReady, utf16);
+    expect_run(run("applytodo_ready"), 1,
+               {"Damaged file zund7_ready_rus_str.txt: the translation of text {00000} holds a NUL byte"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), "previous result");
+
+    // In a string file's translations too: nothing of that file is written.
+    put(kReady, crlf("ONE\nTWO\n") + std::string("X\0Y\r\n", 5));
+    put(kDone + "s.str", "previous");
+    expect_run(run("applytodo_ready"), 1,
+               {"Damaged file zund7_ready_rus_str.txt: the translation of text {00002} holds a NUL byte"});
+    EXPECT_EQ(get_text(kDone + "a.txt"), crlf("ONE\nTWO\n"));
+    EXPECT_EQ(get_text(kDone + "s.str"), "previous");
+
+    // Only the translation lines of stylus.txt count; the skipped ones may
+    // hold anything.
+    put(kStylus, crlf("ONE\n") + std::string("\0\r\n--\0-\r\n", 9) + std::string("T\0O\r\n\r\n---\r\n", 12));
+    expect_run(run("applytodo_threeline"), 1,
+               {"Damaged file stylus.txt: the translation of text {00001} holds a NUL byte"});
 }
 
 TEST_F(ApplyTodo, LongLinesAreWrittenBackWhole) {
@@ -334,56 +346,7 @@ TEST_F(MaskBreaks, FailuresLeaveTheFilesWhole) {
 }
 
 // ---------------------------------------------------------------------------
-// The whole chain: mask, dump, translate, apply, unmask.
-
-struct Record {
-    std::string source, text;
-};
-
-// Reads dumptodo's records back, finding each text's end by its length.
-std::vector<Record> parse_list(const std::string& out) {
-    std::vector<Record> v;
-    size_t p = 0;
-    while (p < out.size() && out[p] == '{') {
-        size_t a = out.find("}{", p), b = out.find("}{", a + 2), c = out.find("}{", b + 2);
-        Record r{out.substr(a + 2, b - a - 2), ""};
-        size_t len = std::stoul(out.substr(b + 2, c - b - 2));
-        r.text = out.substr(c + 2, len);
-        v.push_back(r);
-        p = out.find("\\\\\r\n", c + 2 + len) + 4;
-    }
-    return v;
-}
-
-TEST_F(MaskBreaks, TheTranslationChainRoundTrips) {
-    put(kTodo, crlf("ui.txt\n2\n.\n.\nnames.str\n.\n"));
-    put(kText + "ui.txt", "id\ttext\tnote\r\n1\ttwo\nlines\tx\r\n2\tone\ty\r\n");
-    put(kText + "names.str", Bytes{'A', 'n', 'n', 0, 'B', 'o', 'b', 0});
-    mkdirs(kDone);
-
-    expect_run(run("maskbreaks"), 0, {});
-    expect_run(run("dumptodo"), 0, {});
-    std::vector<Record> list = parse_list(get_text(kText + "!out!.txt"));
-    ASSERT_EQ(list.size(), 5u);
-    EXPECT_EQ(list[1].text, "two@lines");
-    EXPECT_EQ(list[4].source, "names.str");
-    std::string ready;
-    for (const Record& r : list) {
-        std::string t = r.text;
-        for (char& c : t) c = char(std::toupper(static_cast<unsigned char>(c)));
-        ready += t + "\n";
-    }
-    put(kReady, crlf(ready));
-    expect_run(run("applytodo_ready"), 0, {});
-    expect_run(run("unmaskbreaks"), 0, {});
-    EXPECT_EQ(get_text(kDone + "ui.txt"), "id\tTEXT\tnote\r\n1\tTWO\nLINES\tx\r\n2\tONE\ty\r\n");
-    EXPECT_EQ(get(kDone + "names.str"), Bytes({'A', 'N', 'N', 0, 'B', 'O', 'B', 0}));
-}
-
-// ---------------------------------------------------------------------------
 // openbigtext
-
-const std::string kBig = "c:\\games\\zund7\\xfiles\\bigtext\\";
 
 class OpenBigText : public JobTest {};
 
@@ -406,13 +369,6 @@ TEST_F(OpenBigText, OpensTheThreeFilesAndChangesNothing) {
 
 // ---------------------------------------------------------------------------
 // dumptextbin
-
-const std::string kBin = "c:\\games\\Brassjaw\\xfiles\\text.bin";
-const std::string kBinOut = "c:\\games\\Brassjaw\\xfiles\\text.txt";
-
-std::string bin_record(const std::string& head, const std::string& text) {
-    return head + text + "}\n\n" + std::string(text.size(), '-') + "\n" + kPrompt + "\n\\\\\n";
-}
 
 class DumpTextBin : public JobTest {};
 

@@ -139,18 +139,44 @@ uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
     return done;
 }
 
+namespace {
+
+// New contents not yet swapped in. A job that stops on a failure ends through
+// exit(), which runs no destructors: the files are removed at exit instead,
+// so that a failed run leaves the old files and nothing beside them.
+std::vector<std::string>& pending() {
+    static auto* files = new std::vector<std::string>; // outlives the handler at exit
+    return *files;
+}
+
+void remove_pending() {
+    for (const std::string& f : pending()) win::remove_native(f);
+    pending().clear();
+}
+
+void forget_pending(const std::string& f) {
+    auto& p = pending();
+    p.erase(std::remove(p.begin(), p.end(), f), p.end());
+}
+
+} // namespace
+
 Replacement::Replacement(const std::string& path, const char* mode)
     : path_(path), target_(win::native_path(path.c_str())) {
+    static const bool cleanup_registered = std::atexit(remove_pending) == 0;
+    (void)cleanup_registered;
     // The new content is written under a name that no job's search pattern
     // takes for one of its own files.
     temp_ = target_ + ".locbench-new";
     file_ = win::fopen_native(temp_, mode);
+    if (file_) pending().push_back(temp_);
 }
 
 Replacement::~Replacement() {
     if (file_) { // never committed: the old file stays, the new one goes
         std::fclose(file_);
         win::remove_native(temp_);
+        forget_pending(temp_);
     }
 }
 
@@ -159,6 +185,7 @@ void Replacement::commit() {
     file_ = nullptr;
     bool lost = std::ferror(f) != 0;
     if (std::fclose(f) != 0) lost = true;
+    forget_pending(temp_);
     if (lost || win::replace_native(temp_, target_) != 0) {
         win::remove_native(temp_);
         cant_write(path_);

@@ -121,6 +121,11 @@ void note_change(const std::string& p, bool added) {
 }
 
 void note_added(const std::string& p) { note_change(p, true); }
+
+// Folder parts of Windows paths (after their drive or working directory) and
+// the folders they name. A new folder or a rename may change what a folder
+// part names, so both forget them all.
+std::unordered_map<std::string, std::string> g_folders;
 void note_removed(const std::string& p) { note_change(p, false); }
 
 // The existing entry of `dir` that `comp` names: the exact spelling when it
@@ -174,34 +179,49 @@ std::string native_path(const char* path) {
         else cur = ".";
         floor = 1;
     }
-    const std::vector<std::string> comps = split_components(p);
-    // A path spelled all the way as it is on disk (the common case) is what
-    // the search below would find, without looking at each folder on the
-    // way: one look at the whole path settles it.
-    if (std::none_of(comps.begin(), comps.end(), [](const std::string& c) { return c == "." || c == ".."; })) {
-        std::string whole = cur;
-        for (const std::string& comp : comps)
-            if (!comp.empty()) whole += (whole == "/" ? "" : "/") + comp;
-        if (exists(whole)) return whole;
-    }
-    bool present = is_dir(cur);
-    for (const std::string& comp : comps) {
-        if (comp.empty() || comp == ".") continue;
-        if (comp == "..") {
-            size_t slash = cur.rfind('/');
-            if (slash != std::string::npos && slash >= floor) cur.resize(slash);
-            else if (slash == 0 && floor <= 1) cur = "/";
-            present = exists(cur);
-            continue;
+    std::vector<std::string> comps = split_components(p);
+    bool present = false;
+    auto walk = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const std::string& comp = comps[i];
+            if (comp.empty() || comp == ".") continue;
+            if (comp == "..") {
+                size_t slash = cur.rfind('/');
+                if (slash != std::string::npos && slash >= floor) cur.resize(slash);
+                else if (slash == 0 && floor <= 1) cur = "/";
+                present = exists(cur);
+                continue;
+            }
+            std::string found;
+            if (present && find_entry(cur, comp, &found)) {
+                cur += (cur == "/" ? "" : "/") + found;
+            } else {
+                cur += (cur == "/" ? "" : "/") + comp;
+                present = false;
+            }
         }
-        std::string found;
-        if (present && find_entry(cur, comp, &found)) {
-            cur += (cur == "/" ? "" : "/") + found;
-        } else {
-            cur += (cur == "/" ? "" : "/") + comp;
-            present = false;
-        }
+    };
+    // The folder part of a path is resolved once and kept: jobs open
+    // thousands of files in the same few folders.
+    const std::string& last = comps.back();
+    if (comps.size() < 2 || last.empty() || last == "." || last == "..") {
+        present = is_dir(cur);
+        walk(0, comps.size());
+        return cur;
     }
+    std::string key = cur;
+    for (size_t i = 0; i + 1 < comps.size(); ++i) key += '\\' + comps[i];
+    auto kept = g_folders.find(key);
+    if (kept != g_folders.end()) {
+        cur = kept->second;
+        present = true;
+    } else {
+        present = is_dir(cur);
+        walk(0, comps.size() - 1);
+        if (present && is_dir(cur)) g_folders.emplace(key, cur);
+        else present = present && is_dir(cur);
+    }
+    walk(comps.size() - 1, comps.size());
     return cur;
 }
 
@@ -423,6 +443,7 @@ int mkdir(const char* path) {
         fail_with(errno);
         return -1;
     }
+    g_folders.clear();
     note_added(p);
     return 0;
 }
@@ -483,6 +504,7 @@ int rename(const char* from, const char* to) {
             return -1;
         }
     }
+    g_folders.clear();
     note_removed(a);
     note_added(b);
     return 0;
@@ -521,17 +543,25 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     }
     std::string native_dir = native_path(dir.c_str());
     Search s;
-    if (DIR* d = ::opendir(native_dir.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            std::string n = e->d_name;
-            if (n == "." || n == ".." || !wildcard_match(name_pat, n)) continue;
-            struct stat st;
-            uint32_t size = 0;
-            if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-                size = uint32_t(st.st_size); // the search reports 32-bit sizes
-            s.matches.push_back({n, size});
+    auto add = [&](const std::string& n) {
+        struct stat st;
+        uint32_t size = 0;
+        if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+            size = uint32_t(st.st_size); // the search reports 32-bit sizes
+        s.matches.push_back({n, size});
+    };
+    if (const Listing* l = listing_of(native_dir)) {
+        if (name_pat.find_first_of("*?") == std::string_view::npos) {
+            // An exact name, the usual test whether a file exists: no need
+            // to look at the other names of the folder.
+            auto it = l->names.find(lowered(name_pat));
+            if (it != l->names.end())
+                for (const std::string& n : it->second) add(n);
+        } else {
+            for (const auto& [key, names] : l->names)
+                for (const std::string& n : names)
+                    if (wildcard_match(name_pat, n)) add(n);
         }
-        ::closedir(d);
     }
     if (s.matches.empty()) {
         fail_with(ENOENT);

@@ -111,6 +111,9 @@ TEST_P(FullDisk, ReportsTheFailedWriteAndKeepsItsInputs) {
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back().rfind("Can't write ", 0), 0u) << lines.back();
         auto after = snapshot();
+        for (const auto& [path, data] : after) {
+            EXPECT_EQ(path.find(".locbench-new"), std::string::npos) << "a failed run left " << path;
+        }
         for (const auto& [path, data] : before) {
             auto now = after.find(path);
             ASSERT_NE(now, after.end()) << path << " is gone";

@@ -16,8 +16,9 @@
 //
 // FullDisk runs the job once normally, then with a file-size limit below its
 // largest output: the job must end with exit code 1 and "Can't write %s",
-// and every file that existed before must be either as it was or, for a
-// file the job replaces, exactly what the normal run made of it.
+// every file that existed before must be either as it was or, for a file
+// the job replaces, exactly what the normal run made of it, and no
+// half-written new content may be left beside the files.
 //
 // LOCBENCH_DAMAGE_ROUNDS (default 1) scales the number of random variants;
 // LOCBENCH_DAMAGE_SEED (default fixed) changes them.

@@ -5,7 +5,8 @@
 // stripes in the same columns. The glyph records come from the old font with
 // the new widths, codes 192 to 255 get the bearings 1 and 0, and the bitmaps
 // lie back to back from the old font's offset of code 31. The new font is
-// created only once every check has passed.
+// created only once every check has passed, and takes the place of a font of
+// its name only once it has been written completely.
 #include "formats/bytes.hpp"
 #include "formats/fnt.hpp"
 #include "formats/tiff.hpp"
@@ -104,11 +105,13 @@ void buildfont() {
     head[2] = 8;
     head[fnt::kHeightAt] = kHeight;
     std::vector<uint8_t> low_offsets(fnt::kOffsetsAt - fnt::kOffsetTableAt);
-    FILE* out = io::open_or_die(target.c_str(), "wb");
-    io::write(out, head.data(), head.size(), target);
-    io::write(out, records.data(), records.size(), target);
-    io::write(out, low_offsets.data(), low_offsets.size(), target);
-    io::write(out, offsets.data(), offsets.size(), target);
-    io::write(out, bitmaps.data(), bitmaps.size(), target);
-    io::close(out, target);
+    // A font built before keeps its place until the new one is complete.
+    io::Replacement out(target, "wb");
+    if (!out.ok()) io::cant_open();
+    out.write(head.data(), head.size());
+    out.write(records.data(), records.size());
+    out.write(low_offsets.data(), low_offsets.size());
+    out.write(offsets.data(), offsets.size());
+    out.write(bitmaps.data(), bitmaps.size());
+    out.commit();
 }

@@ -11,6 +11,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 void patchpak() {
     std::printf("Skyforge rusification plugin started...\nplease wait...\n");
@@ -29,6 +32,23 @@ void patchpak() {
     uint8_t header[pak::kHeaderSize] = {'P', 'A', 'C', 'K', 0x0B, 0xCC, 0xC9, 0x06, 0x00, 0x72, 0x00, 0x00};
     io::write(out, header, sizeof header, out_path);
 
+    // Members kept from the old archive that lie back to back there are
+    // copied in one go: the bytes are the same, the copy far quicker.
+    struct Run {
+        uint64_t from = 0, length = 0;
+        std::vector<std::pair<std::string, uint64_t>> members; // name, length
+    } run;
+    auto copy_run = [&] {
+        if (run.length == 0) return;
+        std::fseek(in, long(run.from), SEEK_SET);
+        uint64_t got = io::copy(in, out, run.length, out_path);
+        for (const auto& [name, length] : run.members) {
+            if (got < length) io::damaged("pak0.pak", "member " + name + " cannot be read");
+            got -= length;
+        }
+        run = Run{};
+    };
+
     uint64_t pos = sizeof header;
     for (size_t i = 0; i < dir.count(); ++i) {
         uint8_t* e = dir.entry(i);
@@ -38,6 +58,7 @@ void patchpak() {
         uint64_t length = old_length;
         FILE* rep = win::fopen(name.c_str(), "rb");
         if (rep) {
+            copy_run();
             length = io::size_of(rep);
             if (pos > UINT32_MAX || length > UINT32_MAX)
                 io::damaged(out_path, "the new archive would pass the 4 GiB that its directory can address");
@@ -49,14 +70,16 @@ void patchpak() {
                 io::damaged("pak0.pak", "member " + name + " lies past the end of the archive");
             if (pos > UINT32_MAX)
                 io::damaged(out_path, "the new archive would pass the 4 GiB that its directory can address");
-            std::fseek(in, long(old_offset), SEEK_SET);
-            uint64_t got = io::copy(in, out, length, out_path);
-            if (got != length) io::damaged("pak0.pak", "member " + name + " cannot be read");
+            if (run.from + run.length != old_offset) copy_run();
+            if (run.length == 0) run.from = old_offset;
+            run.length += length;
+            run.members.emplace_back(name, length);
         }
         bytes::put_u32(e + pak::kOffsetField, uint32_t(pos));
         bytes::put_u32(e + pak::kLengthField, uint32_t(length));
         pos += length;
     }
+    copy_run();
     std::printf("ok!\n");
 
     size_t dir_length = dir.count() * pak::kEntrySize;

@@ -2,7 +2,9 @@
 // (voice\4\000.wav to 143.wav) under the sound file names that the list file
 // s4.txt gives, one line per recording: a leading character that is skipped,
 // then the path below the sound folder. The folders along each path are
-// created; each recording is copied whole.
+// created; each recording is copied whole. A sound file appears under its
+// name only once it is complete: a run that fails part-way leaves the
+// earlier file of that name as it was.
 #include "platform/io.hpp"
 #include "platform/win.hpp"
 
@@ -51,10 +53,11 @@ void placevoices() {
             p = bs + 1;
         }
         path += "\\" + std::string(p);
-        FILE* out = io::open_or_die(path.c_str(), "wb");
+        io::Replacement out(path, "wb");
+        if (!out.ok()) io::cant_open();
         uint64_t size = io::size_of(in);
-        if (io::copy(in, out, size, path) != size) io::damaged(rec, "cannot be read");
+        if (io::copy(in, out.file(), size, path) != size) io::damaged(rec, "cannot be read");
         std::fclose(in);
-        io::close(out, path);
+        out.commit();
     }
 }

@@ -3,7 +3,9 @@
 //
 // Every such sound in the sound folder gets a file of its own name in the
 // output folder, copied whole from the voice set's recording "<nn><v>.wav",
-// else from its "<nn>a.wav", else from the game sound itself.
+// else from its "<nn>a.wav", else from the game sound itself. An output file
+// appears under its name only once it is complete: a run that fails part-way
+// leaves the earlier file of that name as it was.
 #include "platform/io.hpp"
 #include "platform/win.hpp"
 
@@ -43,15 +45,16 @@ void assemblevoices() {
                 }
             }
             uint64_t size = io::size_of(in);
-            FILE* out = win::fopen((output + "\\" + name).c_str(), "wb");
-            if (!out) {
+            const std::string out_path = output + "\\" + name;
+            io::Replacement out(out_path, "wb");
+            if (!out.ok()) {
                 // Without its output the set would be incomplete: stop here.
                 std::printf("Can't create %s\n", name.c_str());
                 std::exit(1);
             }
-            if (io::copy(in, out, size, name) != size) io::damaged(rec, "cannot be read");
+            if (io::copy(in, out.file(), size, out_path) != size) io::damaged(rec, "cannot be read");
             std::fclose(in);
-            io::close(out, name);
+            out.commit();
         } while (win::findnext(ff, &fd) == 0);
         win::findclose(ff);
     }

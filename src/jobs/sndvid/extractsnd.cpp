@@ -1,10 +1,13 @@
 // extractsnd: writes every member of the zund7 sound archive to an entry file
 // of its own, "<name>.wav.zl" in the ready-sound folder, holding exactly the
 // member's stored bytes.
+//
+// updatesnd takes every file of such a name as a prepared member: an entry
+// file therefore appears under its name only once it is complete, and a run
+// that fails part-way leaves the earlier file of that name as it was.
 #include "formats/bytes.hpp"
 #include "formats/snd.hpp"
 #include "platform/io.hpp"
-#include "platform/win.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,15 +23,16 @@ void extractsnd() {
         io::report_error(in);
         std::string path = "c:\\games\\zund7\\xfiles\\sound_ready\\" + name + ".wav.zl";
         std::printf("%s\n", path.c_str());
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         snd::check_member(e, in_size, archive);
-        FILE* out = win::fopen(path.c_str(), "wb");
-        if (!out) io::cant_create(path);
+        io::Replacement out(path, "wb");
+        if (!out.ok()) io::cant_create(path);
         uint32_t offset = bytes::get_u32(e + snd::kOffsetField);
         uint32_t stored = bytes::get_u32(e + snd::kStoredField);
         std::fseek(in, long(offset), SEEK_SET);
-        if (io::copy(in, out, stored, path) != stored)
+        if (io::copy(in, out.file(), stored, path) != stored)
             io::damaged(archive, "member " + name + " cannot be read");
-        io::close(out, path);
+        out.commit();
     }
     std::fclose(in);
 }

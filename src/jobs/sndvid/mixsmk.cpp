@@ -56,6 +56,8 @@ void mixsmk() {
         std::string name = vid::name(tab.entry(k));
         std::string path = "c:\\games\\zund7\\xfiles\\smk\\" + name;
         std::printf("%s\n", path.c_str());
+        // A name that holds a path would take a file from another folder.
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         uint64_t at = tab.buf.size() + pos; // the member's offset in the new archive
         if (at > UINT32_MAX)
             io::damaged(target, "the new archive would pass the 4 GiB that its directory can address");

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -32,17 +33,20 @@ void updatesnd() {
     snd::Directory dir = snd::read_directory(in, in_size, archive);
     FILE* out = io::open_or_die(temp.c_str(), "wb");
 
+    const std::string ready = "c:\\games\\zund7\\xfiles\\sound_ready\\";
     uint64_t pos = 0; // position in the temporary file
     for (size_t i = 0; i < dir.count; ++i) {
         uint8_t* e = dir.entry(i);
         std::string name = snd::name(e);
-        std::string zl = "c:\\games\\zund7\\xfiles\\sound_ready\\" + name + ".wav.zl";
+        std::string zl = ready + name + ".wav.zl";
         std::printf("%s\n", zl.c_str());
+        // A name that holds a path would take a file from another folder.
+        if (!io::plain_name(name)) io::damaged(archive, "member name " + name + " is not a plain file name");
         uint64_t at = dir.buf.size() + pos; // the member's offset in the new archive
         if (at > UINT32_MAX) io::damaged(target, kTooLarge);
 
         win::FindData fd;
-        intptr_t ff = win::findfirst(zl.c_str(), &fd);
+        intptr_t ff = win::findfirst(zl.c_str(), &fd); // is there a ready file?
         if (ff == -1) {
             snd::check_member(e, in_size, archive);
             uint32_t stored = bytes::get_u32(e + snd::kStoredField);

@@ -47,7 +47,11 @@ struct Translations {
         if (!tables::read_line(f, &line))
             io::damaged(path, io::format("it ends before the translation of text {%05u}", n));
         if (line.back() == '\n') line.pop_back();
-        line.resize(std::strlen(line.c_str())); // a translation ends at a NUL byte
+        // A text line holds no NUL byte: one there means a file saved in
+        // another encoding (UTF-16) or damaged, and the translation would be
+        // cut short at it.
+        if (std::memchr(line.data(), 0, line.size()))
+            io::damaged(path, io::format("the translation of text {%05u} holds a NUL byte", n));
         skip(lines_per_text - 1);
         ++n;
         return line;

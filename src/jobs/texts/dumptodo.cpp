@@ -17,7 +17,8 @@
 #include <string>
 
 void dumptodo() {
-    FILE* td = io::open_or_die("c:\\games\\zund7\\xfiles\\todo.txt", "rt");
+    const std::string list_path = "c:\\games\\zund7\\xfiles\\todo.txt";
+    FILE* td = io::open_or_die(list_path.c_str(), "rt");
     tables::enter("c:\\games\\zund7\\xfiles\\text");
     const std::string out_path = "!out!.txt";
     FILE* out = io::open_or_die(out_path.c_str(), "wt");
@@ -33,6 +34,9 @@ void dumptodo() {
     };
 
     tables::for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
+        // Read as a table while it is being written, the list would grow
+        // without end.
+        if (tables::same_file(name, out_path)) io::damaged(list_path, "it lists the output " + name + " as a table");
         FILE* in = io::open_or_die(name.c_str(), "rt");
         tables::for_each_line(in, name, k, tables::FirstTab::FirstByte,
                               [&](const std::string& line, const tables::Field* field) {

@@ -8,12 +8,16 @@
 #include <string>
 
 void readtables() {
-    FILE* td = io::open_or_die("c:\\games\\zund6\\xfiles\\zund6.txt", "rt");
+    const std::string list_path = "c:\\games\\zund6\\xfiles\\zund6.txt";
+    FILE* td = io::open_or_die(list_path.c_str(), "rt");
     tables::enter("c:\\games\\zund6eng\\xfiles\\icons_txt_str");
     const std::string out_path = "!out!.txt";
     FILE* out = io::open_or_die(out_path.c_str(), "wt");
 
     tables::for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
+        // Read as a table while it is being written, the dump would grow
+        // without end.
+        if (tables::same_file(name, out_path)) io::damaged(list_path, "it lists the output " + name + " as a table");
         FILE* in = io::open_or_die(name.c_str(), "rt");
         const std::string separator = io::format("\n\n----------%s-----%d-------\n", name.c_str(), int(k));
         tables::for_each_line(in, name, k, tables::FirstTab::SecondByte,

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace tables {
 
@@ -115,6 +116,11 @@ std::vector<uint8_t> read_file(FILE* f, const std::string& name) {
     std::vector<uint8_t> data = io::read_all(f);
     if (std::ferror(f)) io::damaged(name, "it cannot be read to its end");
     return data;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(win::native_path(a.c_str()), win::native_path(b.c_str()), ec);
 }
 
 void put(FILE* out, std::string_view s, const std::string& path) { io::write(out, s.data(), s.size(), path); }

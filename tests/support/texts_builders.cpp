@@ -1,0 +1,84 @@
+#include "support/texts_builders.hpp"
+
+#include <cstdio>
+
+namespace texts {
+
+std::string crlf(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+const std::string kPrompt = "\xCF\xE8\xF8\xE8 \xE7\xE4\xE5\xF1\xFC";
+
+const std::string kZund6List = "c:\\games\\zund6\\xfiles\\zund6.txt";
+const std::string kIcons = "c:\\games\\zund6eng\\xfiles\\icons_txt_str\\";
+
+const std::string kTodo = "c:\\games\\zund7\\xfiles\\todo.txt";
+const std::string kText = "c:\\games\\zund7\\xfiles\\text\\";
+const std::string kDone = "c:\\games\\zund7\\xfiles\\text_!\\";
+const std::string kReady = kText + "zund7_ready_rus_str.txt";
+const std::string kStylus = kText + "stylus.txt";
+
+const std::string kBig = "c:\\games\\zund7\\xfiles\\bigtext\\";
+
+const std::string kBin = "c:\\games\\Brassjaw\\xfiles\\text.bin";
+const std::string kBinOut = "c:\\games\\Brassjaw\\xfiles\\text.txt";
+
+std::string dump(const std::string& field, const std::string& table, int k) {
+    return field + "\n\n----------" + table + "-----" + std::to_string(k) + "-------\n";
+}
+
+std::string dump_str(const std::string& s) { return s + "\n\n----------all.str----------\n"; }
+
+std::string record(int n, const std::string& source, const std::string& text) {
+    char num[16];
+    std::snprintf(num, sizeof num, "%05d", n);
+    return std::string("{") + num + "}{" + source + "}{" + std::to_string(text.size()) + "}{" + text + "}\n\n" +
+           kPrompt + "\n\\\\\n";
+}
+
+std::string summary(unsigned total, const std::string& cost) {
+    return "\n\n\xC2\xF1\xE5\xE3\xEE \xE1\xE0\xE9\xF2: " + std::to_string(total) +
+           ";    \xD1\xF2\xEE\xE8\xEC\xEE\xF1\xF2\xFC: $ " + cost + "\n";
+}
+
+std::string bin_record(const std::string& head, const std::string& text) {
+    return head + text + "}\n\n" + std::string(text.size(), '-') + "\n" + kPrompt + "\n\\\\\n";
+}
+
+Bytes string_file(const std::vector<std::string>& strings) {
+    Bytes b;
+    for (const std::string& s : strings) {
+        b.insert(b.end(), s.begin(), s.end());
+        b.push_back(0);
+    }
+    return b;
+}
+
+std::vector<Record> parse_list(const std::string& out) {
+    std::vector<Record> v;
+    size_t p = 0;
+    while (p < out.size() && out[p] == '{') {
+        size_t a = out.find("}{", p);
+        size_t b = out.find("}{", a + 2);
+        size_t c = out.find("}{", b + 2);
+        if (c == std::string::npos) break;
+        Record r;
+        r.n = std::stoi(out.substr(p + 1, a - p - 1));
+        r.source = out.substr(a + 2, b - a - 2);
+        size_t len = std::stoul(out.substr(b + 2, c - b - 2));
+        r.text = out.substr(c + 2, len);
+        v.push_back(r);
+        size_t end = out.find("\\\\\r\n", c + 2 + len);
+        if (end == std::string::npos) break;
+        p = end + 4;
+    }
+    return v;
+}
+
+} // namespace texts

@@ -1,0 +1,63 @@
+// Paths and record builders shared by the tests of the text-table jobs and
+// dumptextbin: what the jobs write, spelled out byte by byte, and a reader
+// for dumptodo's numbered list.
+#pragma once
+
+#include "support/jobtest.hpp"
+
+#include <string>
+#include <vector>
+
+namespace texts {
+
+// What a text-mode stream stores for `s`: every "\n" as CR LF.
+std::string crlf(const std::string& s);
+
+// "Пиши здесь" (write here) in Windows-1251.
+extern const std::string kPrompt;
+
+// readtables: the table list, and the working folder with the tables and all.str.
+extern const std::string kZund6List;
+extern const std::string kIcons;
+
+// dumptodo and applytodo: the list, the untranslated folder and the results.
+extern const std::string kTodo;
+extern const std::string kText;
+extern const std::string kDone;
+extern const std::string kReady;
+extern const std::string kStylus;
+
+// openbigtext's folder.
+extern const std::string kBig;
+
+// dumptextbin's input and output.
+extern const std::string kBin;
+extern const std::string kBinOut;
+
+// A dump record of readtables for a table field, and for a string of all.str
+// (before the CR LF of text mode).
+std::string dump(const std::string& field, const std::string& table, int k);
+std::string dump_str(const std::string& s);
+
+// A record of dumptodo's numbered list, and its closing summary with the
+// cost as "%f" prints it.
+std::string record(int n, const std::string& source, const std::string& text);
+std::string summary(unsigned total, const std::string& cost);
+
+// A record of dumptextbin: `head` is "{offset}{length}{".
+std::string bin_record(const std::string& head, const std::string& text);
+
+// A string file: each string followed by its NUL.
+Bytes string_file(const std::vector<std::string>& strings);
+
+// One record of dumptodo's list read back.
+struct Record {
+    int n = 0;
+    std::string source, text;
+};
+
+// Reads dumptodo's list (as stored, with CR LF) back, finding each text's
+// end by its length, as a translator's tool would. Stops at the summary.
+std::vector<Record> parse_list(const std::string& out);
+
+} // namespace texts

@@ -1,0 +1,144 @@
+// The text translation chain on one synthetic game tree, run as a
+// translator runs it: maskbreaks, dumptodo, a ready list made from the
+// dump, applytodo_ready, unmaskbreaks.
+#include "support/jobtest.hpp"
+#include "support/texts_builders.hpp"
+
+#include <cctype>
+#include <functional>
+
+namespace {
+
+using namespace texts;
+
+// A table row: its cells, which may hold line breaks of their own (bare LFs).
+using Row = std::vector<std::string>;
+
+// A table as the game stores it: cells joined by tabs, rows ended by CR LF;
+// without `last_row_end` the last row has no CR LF.
+std::string table_file(const std::vector<Row>& rows, bool last_row_end = true) {
+    std::string out;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t c = 0; c < rows[r].size(); ++c) out += (c ? "\t" : "") + rows[r][c];
+        if (last_row_end || r + 1 < rows.size()) out += "\r\n";
+    }
+    return out;
+}
+
+// `rows` with the cells of the given columns (counted from 1) translated.
+std::vector<Row> translated(std::vector<Row> rows, const std::vector<size_t>& columns,
+                            const std::function<std::string(const std::string&)>& tr) {
+    for (Row& row : rows)
+        for (size_t k : columns)
+            if (k <= row.size()) row[k - 1] = tr(row[k - 1]);
+    return rows;
+}
+
+// The translator's work: upper case and a mark, line breaks (masked or not)
+// kept where they are.
+std::string translate(const std::string& s) {
+    std::string t = "RU ";
+    for (char c : s) t += char(std::toupper(static_cast<unsigned char>(c)));
+    return t;
+}
+
+const std::vector<Row> kUi = {{"id", "text", "note"},
+                              {"1", "two\nlines", "x"},
+                              {"2", "one", "y\nand z"},
+                              {"3", "", "w"},
+                              {"4", "ends in a break\n", "v"}};
+// Its last row has no CR LF and its last cell ends in a line break.
+const std::vector<Row> kItems = {{"sword", "A blade.\nSharp."}, {"shield", "Round"}, {"bow", "Long\n"}};
+const std::vector<std::string> kNames = {"Ann", "", "Bob"};
+const std::vector<std::string> kMessages = {"Hello, %s!"};
+
+class TextChain : public JobTest {
+protected:
+    void SetUp() override {
+        JobTest::SetUp();
+        put(kTodo, crlf("ui.txt\n2\n3\n.\nitems.txt\n2\n.\n.\nnames.str\nmsgs.str\n.\n"));
+        put(kText + "ui.txt", table_file(kUi));
+        put(kText + "items.txt", table_file(kItems, false));
+        put(kText + "names.str", string_file(kNames));
+        put(kText + "msgs.str", string_file(kMessages));
+        mkdirs(kDone);
+    }
+
+    // Masks, dumps and returns the dump's records.
+    std::vector<Record> mask_and_dump() {
+        expect_run(run("maskbreaks"), 0, {});
+        expect_run(run("dumptodo"), 0, {});
+        return parse_list(get_text(kText + "!out!.txt"));
+    }
+
+    // Applies the ready list and restores the line breaks.
+    void apply_and_unmask(const std::string& ready) {
+        put(kReady, ready);
+        expect_run(run("applytodo_ready"), 0, {});
+        expect_run(run("unmaskbreaks"), 0, {});
+    }
+};
+
+TEST_F(TextChain, TranslatedTablesGetTheirLineBreaksBack) {
+    std::vector<Record> list = mask_and_dump();
+    // Two passes over the five rows of ui.txt, one over items.txt, then the
+    // strings; the texts carry their line breaks masked.
+    ASSERT_EQ(list.size(), 5u + 5u + 3u + 3u + 1u);
+    std::vector<std::string> want_sources;
+    want_sources.insert(want_sources.end(), 10, "ui.txt");
+    want_sources.insert(want_sources.end(), 3, "items.txt");
+    want_sources.insert(want_sources.end(), 3, "names.str");
+    want_sources.push_back("msgs.str");
+    for (size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i].n, int(i));
+        EXPECT_EQ(list[i].source, want_sources[i]) << i;
+    }
+    EXPECT_EQ(list[1].text, "two@lines");
+    EXPECT_EQ(list[4].text, "ends in a break@");
+    EXPECT_EQ(list[7].text, "y@and z");
+    EXPECT_EQ(list[12].text, "Long@");
+
+    std::string ready;
+    for (const Record& r : list) ready += translate(r.text) + "\r\n";
+    apply_and_unmask(ready);
+
+    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, translate)));
+    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, translate), false));
+    EXPECT_EQ(get(kDone + "names.str"), string_file({"RU ANN", "RU ", "RU BOB"}));
+    EXPECT_EQ(get(kDone + "msgs.str"), string_file({"RU HELLO, %S!"}));
+    // The untranslated sources stay as masked for the dump.
+    EXPECT_EQ(get_text(kText + "ui.txt"), "id\ttext\tnote\r\n1\ttwo@lines\tx\r\n2\tone\ty@and z\r\n3\t\tw\r\n"
+                                          "4\tends in a break@\tv\r\n");
+    EXPECT_EQ(get(kText + "names.str"), string_file(kNames));
+}
+
+TEST_F(TextChain, UnchangedTranslationsGiveBackTheOriginalFiles) {
+    std::vector<Record> list = mask_and_dump();
+    ASSERT_EQ(list.size(), 17u);
+    // A ready list from an editor that ends its lines with LF alone and
+    // leaves the last line without one.
+    std::string ready;
+    for (const Record& r : list) ready += (ready.empty() ? "" : "\n") + r.text;
+    apply_and_unmask(ready);
+
+    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(kUi));
+    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(kItems, false));
+    EXPECT_EQ(get(kDone + "names.str"), string_file(kNames));
+    EXPECT_EQ(get(kDone + "msgs.str"), string_file(kMessages));
+}
+
+TEST_F(TextChain, OneTranslatedTextChangesOnlyItsCell) {
+    std::vector<Record> list = mask_and_dump();
+    ASSERT_EQ(list.size(), 17u);
+    std::string ready;
+    for (const Record& r : list) ready += (r.n == 7 ? "\xE4\xE0@\xED\xE5\xF2" : r.text) + "\r\n"; // "да@нет"
+    apply_and_unmask(ready);
+
+    std::vector<Row> want = kUi;
+    want[2][2] = "\xE4\xE0\n\xED\xE5\xF2";
+    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(want));
+    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(kItems, false));
+    EXPECT_EQ(get(kDone + "names.str"), string_file(kNames));
+}
+
+} // namespace

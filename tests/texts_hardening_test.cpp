@@ -1,0 +1,126 @@
+// The text-table jobs and dumptextbin on damaged inputs and full disks.
+//
+// Besides the string files and text.bin, the text inputs are damaged too:
+// lists, tables and translation files come from translators' editors in
+// every shape, cut short or with stray bytes.
+#include "support/hardening.hpp"
+#include "support/texts_builders.hpp"
+
+namespace {
+
+using namespace texts;
+
+// The offsets right after each `delimiter` byte (a line feed, a NUL): the
+// places where a line or a string ends.
+std::vector<size_t> after_each(const Bytes& data, uint8_t delimiter) {
+    std::vector<size_t> v;
+    for (size_t i = 0; i < data.size(); ++i)
+        if (data[i] == delimiter) v.push_back(i + 1);
+    return v;
+}
+std::vector<size_t> after_each(const std::string& data, char delimiter) {
+    return after_each(to_bytes(data), uint8_t(delimiter));
+}
+
+// readtables: two passes over one table, then all.str.
+const std::string kZund6ListText = crlf("t1.txt\n2\n1\n.\n.\n");
+const std::string kIconsTable = crlf("k1\tone\tx\nk2\ttwo\n\tk3\tthree\n");
+const Bytes kAllStr = string_file({"alpha", "", "beta gamma", "z"});
+
+// dumptodo and the apply jobs: a block of two passes over a table with a
+// masked line break, and a string file with an empty string.
+const std::string kTodoText = crlf("a.txt\n2\n1\n.\n.\ns.str\n.\n");
+const std::string kTable = crlf("k1\tone\nk2\ttwo@lines\n\tk3\tthree\n");
+const Bytes kStrings = string_file({"hi", "", "there"});
+const std::string kReadyText = crlf("ONE\nTWO@LINES\nK3\nK1\nK2\n\nHI\n\nTHERE\n");
+const std::string kStylusText =
+    crlf("ONE\n\n---\nTWO\n\n---\nK3\n\n---\n#\n#\n#\nK1\n\n---\nK2\n\n---\nX\n\n---\n#\n#\n#\n");
+
+// maskbreaks and unmaskbreaks.
+const std::string kBreaks = "a\r\nb\nc\r\n\n\nd";
+const std::string kMasked = "@a@b\r\n@c@";
+
+// dumptextbin: runs ended by NUL, by a control byte and by a high byte, and
+// a last run that reaches the end of the data.
+Bytes text_bin() {
+    Buf b;
+    b.u8(0).raw(std::string("Hello\nWorld")).u8(0).u8(1).raw(std::string("ab")).u8(0xE0);
+    b.raw(std::string("cd")).u8(0).raw(std::string("end"));
+    return b.b;
+}
+
+std::vector<Scenario> text_scenarios() {
+    const Bytes bin = text_bin();
+    return {
+        {"readtables", "readtables", "c:\\",
+         [](JobTest& t) {
+             t.put(kZund6List, kZund6ListText);
+             t.put(kIcons + "t1.txt", kIconsTable);
+             t.put(kIcons + "all.str", kAllStr);
+         },
+         {{kIcons + "all.str", after_each(kAllStr, 0), {}},
+          {kZund6List, after_each(kZund6ListText, '\n'), {}},
+          {kIcons + "t1.txt", after_each(kIconsTable, '\n'), {}}}},
+        {"dumptodo", "dumptodo", "c:\\",
+         [](JobTest& t) {
+             t.put(kTodo, kTodoText);
+             t.put(kText + "a.txt", kTable);
+             t.put(kText + "s.str", kStrings);
+         },
+         {{kText + "s.str", after_each(kStrings, 0), {}},
+          {kTodo, after_each(kTodoText, '\n'), {}},
+          {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        {"applytodo_ready", "applytodo_ready", "c:\\",
+         [](JobTest& t) {
+             t.put(kTodo, kTodoText);
+             t.put(kText + "a.txt", kTable);
+             t.put(kText + "s.str", kStrings);
+             t.put(kReady, kReadyText);
+             t.put(kDone + "a.txt", "an earlier result\r\n");
+             t.put(kDone + "s.str", string_file({"earlier"}));
+         },
+         {{kText + "s.str", after_each(kStrings, 0), {}},
+          {kReady, after_each(kReadyText, '\n'), {}},
+          {kText + "a.txt", after_each(kTable, '\n'), {}},
+          {kTodo, {}, {}}}},
+        {"applytodo_threeline", "applytodo_threeline", "c:\\",
+         [](JobTest& t) {
+             t.put(kTodo, kTodoText);
+             t.put(kText + "a.txt", kTable);
+             t.put(kStylus, kStylusText);
+             t.put(kDone + "a.txt", "an earlier result\r\n");
+         },
+         {{kStylus, {}, {}}, {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        {"maskbreaks", "maskbreaks", "c:\\",
+         [](JobTest& t) {
+             t.put(kText + "empty.txt", "");
+             t.put(kText + "t1.txt", kBreaks);
+             t.put(kText + "t2.txt", kBreaks + "\n");
+         },
+         {{kText + "t1.txt", after_each(kBreaks, '\n'), {}}}},
+        {"unmaskbreaks", "unmaskbreaks", "c:\\",
+         [](JobTest& t) {
+             t.put(kDone + "t1.txt", kMasked);
+             t.put(kDone + "temp.txt", kMasked + "@");
+         },
+         {{kDone + "t1.txt", after_each(kMasked, '@'), {}}}},
+        {"openbigtext", "openbigtext", "c:\\",
+         [](JobTest& t) {
+             t.put(kBig + "zund6eng.txt", "e6\r\n");
+             t.put(kBig + "zund6rus.txt", "r6\r\n");
+             t.put(kBig + "zund7eng.txt", "e7\n");
+         },
+         {{kBig + "zund7eng.txt", {}, {}}}},
+        {"dumptextbin", "dumptextbin", "c:\\",
+         [=](JobTest& t) {
+             t.put(kBin, bin);
+             t.mkdirs("c:\\games\\Brassjaw\\xfiles");
+         },
+         {{kBin, {1, 12, 13, 15, 16, 19}, {}}}},
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Damage, ::testing::ValuesIn(text_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Texts, FullDisk, ::testing::ValuesIn(text_scenarios()), scenario_name);
+
+} // namespace
