@@ -275,6 +275,17 @@ TEST_F(Rebuild, AMissingEntryFileInTheFirstPassWritesNothing) {
     want.push_back("Can't create file " + path(d));
     expect_run(run("rebuildlod_ordered"), 1, want);
     EXPECT_EQ(get_text(kShOutput), "old");
+
+    // A name that holds a path would take a file from another folder.
+    size_t e = lod::kIconOrder[2];
+    Bytes named = source;
+    std::copy_n("..\\x\0", 5, named.begin() + 288 + 32 * long(e));
+    put(kShSource, named);
+    want.resize(2);
+    want.push_back("get size for " + kZIcons + name4(e, "..\\x"));
+    want.push_back("Damaged file " + kShSource + ": member name ..\\x is not a plain file name");
+    expect_run(run("rebuildlod_ordered"), 1, want);
+    EXPECT_EQ(get_text(kShOutput), "old");
 }
 
 TEST_F(Rebuild, AnEntryFileGoneInTheSecondPassLeavesTheGamesArchiveAsItWas) {
@@ -432,21 +443,26 @@ TEST_F(Lod, UpdatePacksTheDataInDirectoryOrderWhateverTheSourceLayout) {
     EXPECT_EQ(get(kZ7 + "events.lod"), expected_update(es, src));
 }
 
-TEST_F(Lod, UpdateTakesReadyFilesJustWhereTheyOpen) {
+TEST_F(Lod, UpdateTakesReadyFilesJustWhereTheyOpenAndRefusesNamesWithPaths) {
     // The ready folder is listed once per pass; what counts is still whether
-    // the entry file opens: a folder of that name does not, and an entry
-    // name with a backslash names a file in a folder below.
+    // the entry file opens: a folder of that name does not.
     auto es = tiny_entries(198);
-    es[9].name = "sub\\x";
     Bytes src = make_lod(es);
     put(kZ7 + "events1.lod", src);
     mkdirs(kEventsReady + name4(3, "e3"));
-    es[9].data = pattern(70, 9);
-    put(kEventsReady + "0009_sub\\x.zl", es[9].data);
+    expect_run(run("updatelod_events"), 0, update_lines(kEventsReady, 198, {}));
+    EXPECT_EQ(get(kZ7 + "events.lod"), src);
+
+    // An entry name with a backslash would take a file from another folder:
+    // found before anything is written.
+    es[9].name = "sub\\x";
+    put(kZ7 + "events1.lod", make_lod(es));
+    put(kEventsReady + "0009_sub\\x.zl", pattern(70, 9));
     auto lines = update_lines(kEventsReady, 198, {});
-    lines[9] = lines[198 + 9] = kEventsReady + "0009_sub\\x.zl";
-    expect_run(run("updatelod_events"), 0, lines);
-    EXPECT_EQ(get(kZ7 + "events.lod"), expected_update(es, src));
+    lines.resize(9);
+    lines.push_back("Damaged file " + kZ7 + "events1.lod: member name sub\\x is not a plain file name");
+    expect_run(run("updatelod_events"), 1, lines);
+    EXPECT_EQ(get(kZ7 + "events.lod"), src);
 }
 
 TEST_F(Lod, UpdateStopsOnDamagedSourcesAndFailedWrites) {

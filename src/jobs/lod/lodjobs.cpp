@@ -33,8 +33,7 @@ std::string lowered(std::string s) {
 // The ready folder of an update, listed once per pass. Of the thousands of
 // entry files an update looks for, a translation brings a few hundred: only
 // the names the folder holds are opened, the others are known absent without
-// a search of the file system each. Names that are no plain file names
-// (they would lead into other folders) are left to the open itself.
+// a search of the file system each.
 class ReadyFolder {
 public:
     explicit ReadyFolder(const std::string& dir) : dir_(dir) {
@@ -50,7 +49,7 @@ public:
     // Opens the entry file `name` for reading; nullptr when it is absent.
     // Entry files are read whole, in one go: no stream buffer.
     FILE* open(const std::string& name) const {
-        if (io::plain_name(name) && !names_.count(lowered(name))) return nullptr;
+        if (!names_.count(lowered(name))) return nullptr;
         FILE* f = win::fopen((dir_ + name).c_str(), "rb");
         if (f) std::setvbuf(f, nullptr, _IONBF, 0);
         return f;
@@ -128,6 +127,9 @@ void update_archive(const Update& u) {
     if (u.count > 0) block.set_data_offset(0, uint32_t(pos));
     const ReadyFolder first(u.ready_dir);
     for (size_t k = 0; k < u.count; ++k) {
+        // A name that holds a path would take a file from another folder.
+        if (!io::plain_name(old.name(k)))
+            io::damaged(u.source, "member name " + old.name(k) + " is not a plain file name");
         std::string file = lod::entry_file_name(k, old.name(k));
         std::string path = u.ready_dir + file;
         uint64_t size;

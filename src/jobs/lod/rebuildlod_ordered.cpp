@@ -35,6 +35,8 @@ void rebuildlod_ordered() {
         io::report_error(nullptr);
         std::string path = entries + lod::entry_file_name(d, name);
         std::printf("get size for %s\n", path.c_str());
+        // A name that holds a path would take a file from another folder.
+        if (!io::plain_name(name)) io::damaged(source, "member name " + name + " is not a plain file name");
         FILE* f = win::fopen(path.c_str(), "rb");
         if (!f) io::cant_create(path);
         uint64_t size = io::size_of(f);
