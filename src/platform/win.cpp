@@ -160,7 +160,22 @@ std::vector<std::string> split_components(std::string_view p) {
 
 } // namespace
 
+namespace {
+
+// The file system's path of a Windows path; `*present` tells whether it
+// names an existing entry.
+std::string resolve(const char* path, bool* found);
+
+} // namespace
+
 std::string native_path(const char* path) {
+    bool found = false;
+    return resolve(path, &found);
+}
+
+namespace {
+
+std::string resolve(const char* path, bool* found) {
     std::string_view p(path);
     std::string cur;
     size_t floor = 0; // ".." never climbs above this length
@@ -207,6 +222,7 @@ std::string native_path(const char* path) {
     if (comps.size() < 2 || last.empty() || last == "." || last == "..") {
         present = is_dir(cur);
         walk(0, comps.size());
+        *found = present || exists(cur);
         return cur;
     }
     std::string key = cur;
@@ -222,8 +238,11 @@ std::string native_path(const char* path) {
         else present = present && is_dir(cur);
     }
     walk(comps.size() - 1, comps.size());
+    *found = present;
     return cur;
 }
+
+} // namespace
 
 bool wildcard_match(std::string_view pat, std::string_view name) {
     // Iterative matcher with backtracking to the last '*'.
@@ -401,7 +420,15 @@ FILE* open_text(const std::string& p, char kind) {
 
 } // namespace
 
-FILE* fopen(const char* path, const char* mode) { return fopen_native(native_path(path), mode); }
+FILE* fopen(const char* path, const char* mode) {
+    bool found = false;
+    std::string p = resolve(path, &found);
+    if (mode[0] == 'r' && !found) { // known absent: no need to ask the file system again
+        fail_with(ENOENT);
+        return nullptr;
+    }
+    return fopen_native(p, mode);
+}
 
 FILE* fopen_native(const std::string& p, const char* mode) {
     char kind = mode[0];
