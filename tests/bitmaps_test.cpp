@@ -18,15 +18,7 @@ const std::string kReadyTga = "c:\\games\\zund7\\xfiles\\readytga\\";
 const std::string kPack = "c:\\games\\zund7\\xfiles\\readytga\\pack\\";
 const std::string kIconsReady = "c:\\games\\zund7\\xfiles\\icons_ready\\";
 
-class Bitmaps : public JobTest {
-protected:
-    std::vector<std::string> files(const std::string& dir) {
-        std::vector<std::string> v;
-        for (const auto& e : fs::directory_iterator(host(dir))) v.push_back(e.path().filename().string());
-        std::sort(v.begin(), v.end());
-        return v;
-    }
-};
+class Bitmaps : public JobTest {};
 
 TEST_F(Bitmaps, ExtractTgasWritesTaggedEntriesAsTopLeftImages) {
     auto es = plain_entries();

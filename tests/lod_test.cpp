@@ -16,16 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Lod : public JobTest {
-protected:
-    // The names of the files in a folder, sorted.
-    std::vector<std::string> files(const std::string& dir) {
-        std::vector<std::string> v;
-        for (const auto& e : fs::directory_iterator(host(dir))) v.push_back(e.path().filename().string());
-        std::sort(v.begin(), v.end());
-        return v;
-    }
-};
+class Lod : public JobTest {};
 
 std::string name4(size_t k, const std::string& name) {
     char buf[64];

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -118,6 +119,13 @@ Bytes JobTest::get(const std::string& winpath) const {
 }
 
 bool JobTest::has(const std::string& winpath) const { return fs::exists(host(winpath)); }
+
+std::vector<std::string> JobTest::files(const std::string& winpath) const {
+    std::vector<std::string> v;
+    for (const auto& e : fs::directory_iterator(host(winpath))) v.push_back(e.path().filename().string());
+    std::sort(v.begin(), v.end());
+    return v;
+}
 
 void JobTest::mkdirs(const std::string& winpath) { fs::create_directories(host(winpath)); }
 

@@ -74,6 +74,8 @@ public:
     Bytes get(const std::string& winpath) const;
     std::string get_text(const std::string& winpath) const { return to_string(get(winpath)); }
     bool has(const std::string& winpath) const;
+    // The names of the files in a folder, sorted.
+    std::vector<std::string> files(const std::string& winpath) const;
     void mkdirs(const std::string& winpath);
     // Makes `winpath` a symbolic link to `target` (e.g. /dev/full).
     void link(const std::string& winpath, const std::string& target);
