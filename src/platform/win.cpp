@@ -158,23 +158,8 @@ std::vector<std::string> split_components(std::string_view p) {
     return out;
 }
 
-} // namespace
-
-namespace {
-
-// The file system's path of a Windows path; `*present` tells whether it
-// names an existing entry.
-std::string resolve(const char* path, bool* found);
-
-} // namespace
-
-std::string native_path(const char* path) {
-    bool found = false;
-    return resolve(path, &found);
-}
-
-namespace {
-
+// The file system's path of a Windows path; `*found` tells whether it names
+// an existing entry.
 std::string resolve(const char* path, bool* found) {
     std::string_view p(path);
     std::string cur;
@@ -243,6 +228,11 @@ std::string resolve(const char* path, bool* found) {
 }
 
 } // namespace
+
+std::string native_path(const char* path) {
+    bool found = false;
+    return resolve(path, &found);
+}
 
 bool wildcard_match(std::string_view pat, std::string_view name) {
     // Iterative matcher with backtracking to the last '*'.
