@@ -23,12 +23,6 @@ void fail_with(int e) { g_errno = e; }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-std::string lowered(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = lower(c);
-    return r;
-}
-
 // Case-insensitive order of names; names equal but for case in byte order.
 bool name_less(const std::string& a, const std::string& b) {
     size_t n = std::min(a.size(), b.size());
@@ -87,7 +81,7 @@ const Listing* listing_of(const std::string& dir) {
     while (dirent* e = ::readdir(d)) {
         std::string n = e->d_name;
         if (n == "." || n == "..") continue;
-        l.names[lowered(n)].push_back(n);
+        l.names[fold_case(n)].push_back(n);
     }
     ::closedir(d);
     for (auto& [key, names] : l.names) std::sort(names.begin(), names.end());
@@ -109,13 +103,13 @@ void note_change(const std::string& p, bool added) {
     auto it = g_listings.find(dir);
     if (it == g_listings.end()) return;
     Listing& l = it->second;
-    auto& names = l.names[lowered(name)];
+    auto& names = l.names[fold_case(name)];
     names.erase(std::remove(names.begin(), names.end(), name), names.end());
     if (added) {
         names.push_back(name);
         std::sort(names.begin(), names.end());
     } else if (names.empty()) {
-        l.names.erase(lowered(name));
+        l.names.erase(fold_case(name));
     }
     if (::stat(dir.c_str(), &l.stamp) != 0) g_listings.erase(it);
 }
@@ -137,7 +131,7 @@ bool find_entry(const std::string& dir, const std::string& comp, std::string* fo
     }
     const Listing* l = listing_of(dir);
     if (!l) return false;
-    auto it = l->names.find(lowered(comp));
+    auto it = l->names.find(fold_case(comp));
     if (it == l->names.end() || it->second.empty()) return false;
     *found = it->second.front();
     return true;
@@ -232,6 +226,12 @@ std::string resolve(const char* path, bool* found) {
 std::string native_path(const char* path) {
     bool found = false;
     return resolve(path, &found);
+}
+
+std::string fold_case(std::string_view name) {
+    std::string r(name);
+    for (char& c : r) c = lower(c);
+    return r;
 }
 
 bool wildcard_match(std::string_view pat, std::string_view name) {
@@ -571,7 +571,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {
             // An exact name, the usual test whether a file exists: no need
             // to look at the other names of the folder.
-            auto it = l->names.find(lowered(name_pat));
+            auto it = l->names.find(fold_case(name_pat));
             if (it != l->names.end())
                 for (const std::string& n : it->second) add(n);
         } else {

@@ -66,6 +66,10 @@ FILE* fopen_native(const std::string& native, const char* mode);
 int replace_native(const std::string& from, const std::string& to);
 int remove_native(const std::string& native);
 
+// A name with its ASCII letters in lower case: two names stand for the same
+// file when these are equal.
+std::string fold_case(std::string_view name);
+
 // '*' and '?' matching without regard to ASCII letter case.
 bool wildcard_match(std::string_view pattern, std::string_view name);
 

@@ -24,11 +24,6 @@ void check_fits(uint64_t end, const std::string& out_path) {
     if (end > UINT32_MAX) io::damaged(out_path, "the new archive would pass the 4 GiB that its directory can address");
 }
 
-std::string lowered(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
 
 // The ready folder of an update, listed once per pass. Of the thousands of
 // entry files an update looks for, a translation brings a few hundred: only
@@ -41,7 +36,7 @@ public:
         intptr_t h = win::findfirst((dir + "*").c_str(), &fd);
         if (h == -1) return;
         do {
-            names_.insert(lowered(fd.name));
+            names_.insert(win::fold_case(fd.name));
         } while (win::findnext(h, &fd) == 0);
         win::findclose(h);
     }
@@ -49,7 +44,7 @@ public:
     // Opens the entry file `name` for reading; nullptr when it is absent.
     // Entry files are read whole, in one go: no stream buffer.
     FILE* open(const std::string& name) const {
-        if (!names_.count(lowered(name))) return nullptr;
+        if (!names_.count(win::fold_case(name))) return nullptr;
         FILE* f = win::fopen((dir_ + name).c_str(), "rb");
         if (f) std::setvbuf(f, nullptr, _IONBF, 0);
         return f;
@@ -222,7 +217,7 @@ public:
         } while (win::findnext(h, &fd) == 0);
         win::findclose(h);
         for (const std::string& name : names_) {
-            std::string low = lowered(name);
+            std::string low = win::fold_case(name);
             if (source_ == HeaderSource::SameName) {
                 first_.emplace(low, name);
                 continue;
@@ -243,7 +238,7 @@ public:
                 }
             return false;
         }
-        auto it = first_.find(lowered(n));
+        auto it = first_.find(win::fold_case(n));
         if (it == first_.end()) return false;
         *found = it->second;
         return true;
