@@ -8,13 +8,9 @@
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_pak <bin folder> [work folder]\n");
-        return 2;
-    }
-    std::string bin = fs::absolute(argv[1]).string();
-    fs::path work = fs::absolute(argc > 2 ? argv[2] : "/tmp/locbench-bench");
-    fs::remove_all(work);
+    const bench::Setup args = bench::setup(argc, argv, "bench_pak", "/tmp/locbench-bench");
+    const std::string& bin = args.bin;
+    const fs::path& work = args.work;
     fs::path prefix = work / "prefix";
     fs::path game = prefix / "dosdevices" / "c:" / "games" / "Brassjaw";
     fs::create_directories(game / "bin");
@@ -93,6 +89,6 @@ int main(int argc, char** argv) {
     bench::print(r, largest);
     std::printf("(peak memory of a process that does nothing, started the same way: %.1f MiB)\n",
                 bench::baseline_kib() / 1024.0);
-    if (!std::getenv("BENCH_KEEP")) fs::remove_all(work);
+    args.finish();
     return 0;
 }

@@ -126,13 +126,9 @@ bool same_file(const fs::path& a, const fs::path& b) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_sndvid <bin folder> [work folder]\n");
-        return 2;
-    }
-    std::string bin = fs::absolute(argv[1]).string();
-    fs::path work = fs::absolute(argc > 2 ? argv[2] : "/tmp/locbench-bench");
-    fs::remove_all(work);
+    const bench::Setup args = bench::setup(argc, argv, "bench_sndvid", "/tmp/locbench-bench");
+    const std::string& bin = args.bin;
+    const fs::path& work = args.work;
     fs::path prefix = work / "prefix";
     fs::path zund7 = prefix / "dosdevices" / "c:" / "games" / "zund7";
     fs::path audio1 = zund7 / "Sounds" / "Audio1.snd", audio = zund7 / "Sounds" / "Audio.snd";
@@ -174,6 +170,6 @@ int main(int argc, char** argv) {
             vid_largest);
     std::printf("(peak memory of a process that does nothing, started the same way: %.1f MiB)\n",
                 bench::baseline_kib() / 1024.0);
-    fs::remove_all(work);
+    args.finish();
     return 0;
 }

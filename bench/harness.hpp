@@ -59,6 +59,26 @@ inline Sample run(const std::vector<std::string>& argv, const std::string& cwd, 
 inline void release_memory() { malloc_trim(0); }
 inline long baseline_kib() { return run({"true"}, ".", "").peak_kib; }
 
+// The command line every benchmark takes: <bin folder> [work folder]. The
+// work folder starts empty; finish() removes it (unless BENCH_KEEP is set).
+struct Setup {
+    std::string bin;
+    std::filesystem::path work;
+    void finish() const {
+        if (!std::getenv("BENCH_KEEP")) std::filesystem::remove_all(work);
+    }
+};
+
+inline Setup setup(int argc, char** argv, const char* name, const char* default_work) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <bin folder> [work folder]\n", name);
+        std::exit(2);
+    }
+    Setup s{std::filesystem::absolute(argv[1]).string(), std::filesystem::absolute(argc > 2 ? argv[2] : default_work)};
+    std::filesystem::remove_all(s.work);
+    return s;
+}
+
 inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
