@@ -82,5 +82,6 @@ std::vector<Scenario> bitmaps_scenarios() {
 
 INSTANTIATE_TEST_SUITE_P(Bitmaps, Damage, ::testing::ValuesIn(bitmaps_scenarios()), scenario_name);
 INSTANTIATE_TEST_SUITE_P(Bitmaps, FullDisk, ::testing::ValuesIn(bitmaps_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Bitmaps, BlockedOutput, ::testing::ValuesIn(bitmaps_scenarios()), scenario_name);
 
 } // namespace

@@ -82,5 +82,6 @@ std::vector<Scenario> font_scenarios() {
 
 INSTANTIATE_TEST_SUITE_P(Fonts, Damage, ::testing::ValuesIn(font_scenarios()), scenario_name);
 INSTANTIATE_TEST_SUITE_P(Fonts, FullDisk, ::testing::ValuesIn(font_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Fonts, BlockedOutput, ::testing::ValuesIn(font_scenarios()), scenario_name);
 
 } // namespace

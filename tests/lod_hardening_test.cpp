@@ -227,5 +227,6 @@ std::vector<Scenario> lod_scenarios() {
 
 INSTANTIATE_TEST_SUITE_P(Lod, Damage, ::testing::ValuesIn(lod_scenarios()), scenario_name);
 INSTANTIATE_TEST_SUITE_P(Lod, FullDisk, ::testing::ValuesIn(lod_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Lod, BlockedOutput, ::testing::ValuesIn(lod_scenarios()), scenario_name);
 
 } // namespace

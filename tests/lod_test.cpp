@@ -486,13 +486,20 @@ TEST_F(Lod, UpdateStopsOnDamagedSourcesAndFailedWrites) {
     ASSERT_FALSE(r.lines().empty());
     EXPECT_EQ(r.lines().back(), "Can't write " + events);
     EXPECT_EQ(get_text(events), "the game's archive");
-    // A folder in the way of the new archive.
+    // A name that cannot take the new archive (a folder, a read-only file)
+    // fails where the archive is created: after the first pass, before the
+    // second, with nothing written.
     fs::remove(host(events + ".locbench-new"));
+    lines = update_lines(kEventsReady, 198, {2});
+    lines.resize(198);
+    lines.push_back("Can't open");
+    fs::permissions(host(events), fs::perms::owner_read | fs::perms::group_read);
+    expect_run(run("updatelod_events"), 1, lines);
+    EXPECT_EQ(get_text(events), "the game's archive");
     fs::remove(host(events));
     mkdirs(events);
-    lines = update_lines(kEventsReady, 198, {2});
-    lines.push_back("Can't write " + events);
     expect_run(run("updatelod_events"), 1, lines);
+    EXPECT_EQ(files(kZ7), (std::vector<std::string>{"events.lod", "events1.lod"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -628,6 +635,12 @@ TEST_F(Lod, HeadfirstEventsStopsOnUnknownNumbersAndKeepsFilesOnFailedWrites) {
     Bytes lod = make_lod(tiny_entries(198));
     put(kZ7 + "events1.lod", lod);
     const std::string dir = "c:\\games\\zund7\\xfiles\\text_!_events\\";
+    // Without its folder the job stops; the folder it was started in is
+    // not taken instead.
+    put("c:\\0001_y.txt", "y");
+    put("c:\\0001_y.txt.zl", "unrelated");
+    expect_run(run("headfirst_events"), 1, {"Can't open"});
+    EXPECT_EQ(get_text("c:\\0001_y.txt.zl"), "unrelated");
     put(dir + "0198_x.txt", "x");
     put(dir + "0198_x.txt.zl", "p");
     expect_run(run("headfirst_events"), 1,

@@ -41,5 +41,6 @@ std::vector<Scenario> pak_scenarios() {
 
 INSTANTIATE_TEST_SUITE_P(Pak, Damage, ::testing::ValuesIn(pak_scenarios()), scenario_name);
 INSTANTIATE_TEST_SUITE_P(Pak, FullDisk, ::testing::ValuesIn(pak_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Pak, BlockedOutput, ::testing::ValuesIn(pak_scenarios()), scenario_name);
 
 } // namespace

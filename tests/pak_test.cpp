@@ -195,10 +195,31 @@ TEST_F(PatchPak, FailuresLeaveTheOldArchiveAlone) {
     EXPECT_EQ(get(kPak0), old);
     std::filesystem::remove(host(kPak1));
 
+    // A read-only archive cannot take the new one's place: that is known
+    // before the copy, not after it.
+    std::filesystem::permissions(host(kPak0), std::filesystem::perms::owner_read);
+    expect_run(run("patchpak", kBin), 1, {"Skyforge rusification plugin started...", "please wait...", "Can't open"});
+    EXPECT_FALSE(has(kPak1));
+    std::filesystem::permissions(host(kPak0), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+
     // A full disk.
     link(kPak1, "/dev/full");
     expect_run(run("patchpak", kBin), 1,
                {"Skyforge rusification plugin started...", "please wait...", "Can't write pak1.pak"});
+    EXPECT_EQ(get(kPak0), old);
+    std::filesystem::remove(host(kPak1));
+
+    // Without an archive folder beside it the job stops, whatever lies in
+    // the folder it was started in; without a replacement folder it takes
+    // every member from the archive, never a file of the archive folder.
+    put(kBin + "\\pak0.pak", old);
+    std::filesystem::rename(host("c:\\games\\Skyforge\\main"), host("c:\\games\\Skyforge\\main2"));
+    expect_run(run("patchpak", kBin), 1, {"Skyforge rusification plugin started...", "please wait...", "Can't open"});
+    EXPECT_EQ(files(kBin), std::vector<std::string>{"pak0.pak"});
+    std::filesystem::rename(host("c:\\games\\Skyforge\\main2"), host("c:\\games\\Skyforge\\main"));
+    std::filesystem::remove_all(host(kRus));
+    put("c:\\games\\Skyforge\\main\\a", "not a translation");
+    expect_run(run("patchpak", kBin), 0, kPatched);
     EXPECT_EQ(get(kPak0), old);
 }
 

@@ -164,6 +164,16 @@ TEST_F(Platform, SearchMatchesWildcardsInCaseInsensitiveOrder) {
     while (win::findnext(h, &fd) == 0) all.push_back(fd.name);
     win::findclose(h);
     EXPECT_EQ(all, (std::vector<std::string>{"A.txt", "a_foo.str.zl", "b.TXT", "c.txt.bak", "Sub.txt"}));
+    // Windows order: names compared upper-cased, so "_", "`" and "[" come
+    // after the letters.
+    for (const char* n : {"b_x.tga", "bx.tga", "_under.tga", "Zeta.tga", "`q.tga", "a[.tga", "aZ.tga"})
+        put(std::string("c:\\o\\") + n, "");
+    ASSERT_NE(h = win::findfirst("c:\\o\\*.tga", &fd), -1);
+    std::vector<std::string> order{fd.name};
+    while (win::findnext(h, &fd) == 0) order.push_back(fd.name);
+    win::findclose(h);
+    EXPECT_EQ(order, (std::vector<std::string>{"aZ.tga", "a[.tga", "bx.tga", "b_x.tga", "Zeta.tga", "_under.tga", "`q.tga"}));
+
     EXPECT_EQ(win::findfirst("c:\\s\\?.txt", &fd) != -1, true);
     EXPECT_EQ(fd.name, "A.txt");
 
@@ -204,6 +214,18 @@ TEST_F(Platform, RenameNeverReplacesAndRemoveTakesFilesOnly) {
     EXPECT_FALSE(has("c:\\m\\pak1.pak"));
     EXPECT_EQ(win::remove("c:\\m\\pak1.pak"), -1);
 
+    // Replacing is one step, over an existing file or none; never onto a
+    // folder, never from a missing file.
+    put("c:\\m\\next.pak", "next");
+    EXPECT_EQ(win::replace("c:\\m\\NEXT.pak", "c:\\m\\pak0.pak"), 0);
+    EXPECT_EQ(get_text("c:\\m\\pak0.pak"), "next");
+    EXPECT_FALSE(has("c:\\m\\next.pak"));
+    EXPECT_EQ(win::replace("c:\\m\\next.pak", "c:\\m\\pak0.pak"), -1);
+    put("c:\\m\\next.pak", "next");
+    mkdirs("c:\\m\\dir");
+    EXPECT_EQ(win::replace("c:\\m\\next.pak", "c:\\m\\dir"), -1);
+    EXPECT_EQ(get_text("c:\\m\\next.pak"), "next");
+
     EXPECT_EQ(win::mkdir("c:\\m\\New"), 0);
     EXPECT_EQ(win::mkdir("c:\\m\\new"), -1); // exists already
     EXPECT_TRUE(fs::is_directory(host("c:\\m\\New")));
@@ -230,7 +252,10 @@ TEST_F(Platform, ErrorNumberIsSetOnlyByFailingCalls) {
             win::findclose(win::findfirst("c:\\ok.bin", &fd));
             int before = win::error_number();
             win::fopen("c:\\missing.bin", "rb");
-            std::exit(before == 0 && win::error_number() == ENOENT ? 0 : 1);
+            bool ok = before == 0 && win::error_number() == ENOENT;
+            std::error_code ec;
+            fs::remove_all(root(), ec); // this process ends before TearDown
+            std::exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }
@@ -257,6 +282,24 @@ TEST_F(Platform, ReplacementKeepsTheOldFileUntilTheNewOneIsComplete) {
     } // never committed
     EXPECT_EQ(get_text("c:\\r\\table.txt"), "new\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(host("c:\\r")), fs::directory_iterator()), 1);
+
+    // Where opening the file for writing would fail, so does the replacement:
+    // a read-only file (even for root), a folder, a missing folder. A
+    // leftover of a run that was killed is no obstacle.
+    fs::permissions(host("c:\\r\\table.txt"), fs::perms::owner_read);
+    EXPECT_FALSE(io::Replacement("c:\\r\\table.txt", "wb").ok());
+    mkdirs("c:\\r\\dir");
+    EXPECT_FALSE(io::Replacement("c:\\r\\dir", "wb").ok());
+    EXPECT_FALSE(io::Replacement("c:\\nowhere\\x", "wb").ok());
+    put("c:\\r\\t2.txt.locbench-new", "half");
+    {
+        io::Replacement r("c:\\r\\t2.txt", "wb");
+        ASSERT_TRUE(r.ok());
+        r.write("whole", 5);
+        r.commit();
+    }
+    EXPECT_EQ(get_text("c:\\r\\t2.txt"), "whole");
+    EXPECT_FALSE(has("c:\\r\\t2.txt.locbench-new"));
 }
 
 } // namespace

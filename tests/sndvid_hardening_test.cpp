@@ -90,5 +90,6 @@ std::vector<Scenario> full_disk_scenarios() {
 
 INSTANTIATE_TEST_SUITE_P(SndVid, Damage, ::testing::ValuesIn(damage_scenarios()), scenario_name);
 INSTANTIATE_TEST_SUITE_P(SndVid, FullDisk, ::testing::ValuesIn(full_disk_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(SndVid, BlockedOutput, ::testing::ValuesIn(full_disk_scenarios()), scenario_name);
 
 } // namespace

@@ -122,5 +122,6 @@ std::vector<Scenario> text_scenarios() {
 
 INSTANTIATE_TEST_SUITE_P(Texts, Damage, ::testing::ValuesIn(text_scenarios()), scenario_name);
 INSTANTIATE_TEST_SUITE_P(Texts, FullDisk, ::testing::ValuesIn(text_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Texts, BlockedOutput, ::testing::ValuesIn(text_scenarios()), scenario_name);
 
 } // namespace

@@ -2,8 +2,6 @@
 
 #include "platform/win.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
@@ -24,6 +22,11 @@ void cant_create(const std::string& path) {
 
 void cant_write(const std::string& path) {
     std::printf("Can't write %s\n", path.c_str());
+    std::exit(1);
+}
+
+void cant_replace(const std::string& path) {
+    std::printf("Can't replace %s\n", path.c_str());
     std::exit(1);
 }
 
@@ -100,33 +103,8 @@ std::vector<uint8_t> read_all(FILE* f) {
     return buf;
 }
 
-namespace {
-
-// Lets the kernel copy between two plain files (no trip through this
-// process's memory; on some file systems no copy of the data at all).
-// Returns the bytes copied, from the current positions of both streams, which
-// it moves on; stops at the end of `in` or at anything the kernel cannot do,
-// where the ordinary copy takes over and reports what went wrong.
-uint64_t kernel_copy(FILE* in, FILE* out, uint64_t n) {
-    int fi = fileno(in), fo = fileno(out);
-    if (fi < 0 || fo < 0 || std::fflush(out) != 0) return 0;
-    off64_t ip = ftello(in), op = ftello(out);
-    if (ip < 0 || op < 0) return 0;
-    uint64_t done = 0;
-    while (done < n) {
-        ssize_t got = copy_file_range(fi, &ip, fo, &op, size_t(std::min<uint64_t>(n - done, 1u << 30)), 0);
-        if (got <= 0) break;
-        done += uint64_t(got);
-    }
-    fseeko(in, ip, SEEK_SET);
-    fseeko(out, op, SEEK_SET);
-    return done;
-}
-
-} // namespace
-
 uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
-    uint64_t done = n >= kKernelCopyFrom ? kernel_copy(in, out, n) : 0;
+    uint64_t done = n >= kKernelCopyFrom ? win::copy_fast(in, out, n) : 0;
     // One buffer for the whole run: copying never needs more than this.
     static std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);
     while (done < n) {
@@ -165,10 +143,7 @@ Replacement::Replacement(const std::string& path, const char* mode)
     : path_(path), target_(win::native_path(path.c_str())) {
     static const bool cleanup_registered = std::atexit(remove_pending) == 0;
     (void)cleanup_registered;
-    // The new content is written under a name that no job's search pattern
-    // takes for one of its own files.
-    temp_ = target_ + ".locbench-new";
-    file_ = win::fopen_native(temp_, mode);
+    file_ = win::open_beside(target_, mode, &temp_);
     if (file_) pending().push_back(temp_);
 }
 
@@ -186,9 +161,13 @@ void Replacement::commit() {
     bool lost = std::ferror(f) != 0;
     if (std::fclose(f) != 0) lost = true;
     forget_pending(temp_);
-    if (lost || win::replace_native(temp_, target_) != 0) {
+    if (lost) {
         win::remove_native(temp_);
         cant_write(path_);
+    }
+    if (win::replace_native(temp_, target_) != 0) {
+        win::remove_native(temp_);
+        cant_replace(path_);
     }
 }
 

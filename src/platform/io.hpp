@@ -15,6 +15,7 @@ namespace io {
 [[noreturn]] void cant_open();                                // "Can't open\n"
 [[noreturn]] void cant_create(const std::string& path);       // "Can't create file %s\n"
 [[noreturn]] void cant_write(const std::string& path);        // "Can't write %s\n"
+[[noreturn]] void cant_replace(const std::string& path);     // "Can't replace %s\n"
 [[noreturn]] void damaged(const std::string& path, const std::string& what); // "Damaged file %s: %s\n"
 
 // printf into a string of any length: paths formed from names and counters.
@@ -55,12 +56,16 @@ std::vector<uint8_t> read_all(FILE* f);
 uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path);
 
 // Rewrites a file without ever leaving it half-written: the new content goes
-// to a file beside it, which takes the old file's place only once it has
-// been written and closed completely. Until then the old file is untouched.
+// to a file beside it, which takes the old file's place in one step only once
+// it has been written and closed completely. Until then the old file is
+// untouched; at every instant the name holds the whole old file or the whole
+// new one.
 class Replacement {
 public:
     // `path` is the job's (Windows) path of the file to replace; mode "wb" or
-    // "wt". ok() is false when the new file cannot be created.
+    // "wt". Made where the job creates its output: ok() is false, as opening
+    // `path` for writing would fail, when the name cannot take a file (a
+    // folder or a read-only file of that name, a missing folder).
     Replacement(const std::string& path, const char* mode);
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
@@ -70,8 +75,8 @@ public:
     FILE* file() const { return file_; }
     void write(const void* data, size_t n) { io::write(file_, data, n, path_); }
     // Closes the new file and puts it in the old one's place. When the new
-    // content could not be written completely: "Can't write %s\n", exit 1,
-    // and the old file keeps its content.
+    // content could not be written completely, or cannot take the old one's
+    // place: "Can't write %s\n", exit 1, and the old file keeps its content.
     void commit();
 
 private:

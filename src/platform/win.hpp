@@ -4,7 +4,10 @@
 // "..\\main", "pak0.pak") and rely on the Windows C runtime's behaviour: names
 // matched without regard to letter case, text-mode streams with CR LF line
 // ends, a rename that never replaces a file, and a wildcard directory search.
-// Everything here maps that behaviour onto the Linux file system:
+// The header is the same on every system; win_posix.cpp maps the behaviour
+// onto a POSIX file system, win_win32.cpp is the Windows runtime itself with
+// the few places where it differs from what the jobs are promised made good.
+// On POSIX systems:
 //
 //  - "x:\\rest" lives in $WINEPREFIX/dosdevices/x:/rest (drive letter in lower
 //    case; $HOME/.wine when WINEPREFIX is unset or empty), the layout that
@@ -38,11 +41,20 @@ int mkdir(const char* path);                  // 0, or -1 (also when it exists)
 int remove(const char* path);                 // 0, or -1 (files only)
 int rename(const char* from, const char* to); // never replaces an existing entry
 
+// Replaces the file `to` with `from` in one step: at every instant `to` holds
+// either its old content or the whole of `from`. Creates `to` when it does
+// not exist. 0, or -1 (and `from` is left as it was).
+int replace(const char* from, const char* to);
+
+// Whether a file can be written under `path`: false (with the error number
+// set) when a folder or a read-only file of that name is in the way.
+bool can_take_file(const char* path);
+
 // Wildcard directory search: the last component of the pattern may hold '*'
 // (any run of characters) and '?' (one character), matched without regard to
 // case. Files and directories both match, "." and ".." never; matches come in
-// ascending order of their names compared without regard to case. Each match
-// gives its name as stored on disk and its size (0 for a directory).
+// ascending order of their names (name_less). Each match gives its name as
+// stored on disk and its size (0 for a directory).
 struct FindData {
     std::string name;
     uint32_t size = 0;
@@ -61,14 +73,31 @@ int error_number();
 std::string native_path(const char* path);
 
 // For the helpers of this layer (io.hpp): the same calls on a path that is
-// already the file system's own. replace_native replaces `to` at once.
+// already the file system's own. replace_native replaces `to` in one step.
 FILE* fopen_native(const std::string& native, const char* mode);
 int replace_native(const std::string& from, const std::string& to);
 int remove_native(const std::string& native);
 
-// A name with its ASCII letters in lower case: two names stand for the same
-// file when these are equal.
+// Opens a new file beside `target` (a path of the file system's own) that is
+// to take its place once complete, and gives its path in `*beside`. Fails,
+// as opening `target` itself for writing would, when `target` cannot take a
+// file: a folder of that name, a read-only file of that name, a missing
+// folder. A file left beside by an earlier run that was killed is replaced.
+// nullptr (with the error number set) on failure.
+FILE* open_beside(const std::string& target, const char* mode, std::string* beside);
+
+// Copies up to n bytes from the current position of `in` to the current
+// position of `out` the fastest way the system has between two plain files,
+// moving both positions on. Returns the bytes copied; 0 (or fewer than n)
+// where it cannot, and the caller copies the rest through a buffer.
+uint64_t copy_fast(FILE* in, FILE* out, uint64_t n);
+
+// The one comparison of names: ASCII letters upper-cased, then byte by byte,
+// as Windows file systems order a folder ("_" and "`" after the letters).
+// fold_case gives the key: two names stand for the same file when their keys
+// are equal. name_less orders by key, names of equal keys in byte order.
 std::string fold_case(std::string_view name);
+bool name_less(std::string_view a, std::string_view b);
 
 // '*' and '?' matching without regard to ASCII letter case.
 bool wildcard_match(std::string_view pattern, std::string_view name);

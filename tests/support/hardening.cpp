@@ -124,3 +124,49 @@ TEST_P(FullDisk, ReportsTheFailedWriteAndKeepsItsInputs) {
         }
     }
 }
+
+TEST_P(BlockedOutput, FailsWhereTheOutputIsCreated) {
+    const Scenario& s = GetParam();
+    reset_drives();
+    s.setup(*this);
+    auto before = snapshot();
+    RunResult normal = run(s.job, s.cwd);
+    ASSERT_EQ(normal.exit_code, 0) << normal.out;
+    std::vector<std::string> outputs;
+    for (const auto& [path, data] : snapshot()) {
+        auto was = before.find(path);
+        if (was == before.end() || was->second != data) outputs.push_back(path);
+    }
+    if (outputs.empty()) GTEST_SKIP() << s.job << " writes no file";
+    // The first and the last output are enough: every output of a job is
+    // made by the same few lines of it.
+    if (outputs.size() > 2) outputs.erase(outputs.begin() + 1, outputs.end() - 1);
+    for (const std::string& out : outputs) {
+        SCOPED_TRACE("blocked: " + out);
+        reset_drives();
+        s.setup(*this);
+        std::filesystem::path p = prefix() / out;
+        bool rewrite = before.count(out) > 0;
+        if (rewrite)
+            std::filesystem::permissions(p, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+        else
+            std::filesystem::create_directories(p);
+        auto blocked = snapshot();
+        RunResult r = run(s.job, s.cwd);
+        EXPECT_NE(r.exit_code, 0) << r.out;
+        auto lines = r.lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().rfind("Can't ", 0), 0u) << lines.back();
+        EXPECT_EQ(lines.back().rfind("Can't write", 0), std::string::npos) << lines.back();
+        auto printed = normal.lines();
+        ASSERT_LE(lines.size() - 1, printed.size());
+        EXPECT_TRUE(std::equal(lines.begin(), lines.end() - 1, printed.begin()))
+            << "printed what the job prints only after that output:\n" << r.out;
+        auto after = snapshot();
+        if (rewrite) EXPECT_EQ(after[out], blocked[out]);
+        else EXPECT_TRUE(std::filesystem::is_directory(p));
+        for (const auto& [path, data] : after)
+            EXPECT_EQ(path.find(".locbench-new"), std::string::npos) << "a failed run left " << path;
+        std::filesystem::permissions(p, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    }
+}

@@ -20,6 +20,13 @@
 // the job replaces, exactly what the normal run made of it, and no
 // half-written new content may be left beside the files.
 //
+// BlockedOutput runs the job once normally, then again with one of its
+// outputs blocked: a folder where it writes a new file, a read-only file
+// where it rewrites one. The job must stop where it creates that output,
+// with its creation message ("Can't open", "Can't create ...") as the last
+// line, having printed only what the normal run printed before it, and must
+// leave the blocked name as it was.
+//
 // LOCBENCH_DAMAGE_ROUNDS (default 1) scales the number of random variants;
 // LOCBENCH_DAMAGE_SEED (default fixed) changes them.
 #pragma once
@@ -47,6 +54,7 @@ struct Scenario {
 
 class Damage : public JobTest, public ::testing::WithParamInterface<Scenario> {};
 class FullDisk : public JobTest, public ::testing::WithParamInterface<Scenario> {};
+class BlockedOutput : public JobTest, public ::testing::WithParamInterface<Scenario> {};
 
 std::string scenario_name(const ::testing::TestParamInfo<Scenario>& info);
 // How a scenario shows in test listings: its name.

@@ -123,7 +123,9 @@ void headfirst_events() {
     const size_t count = 198;
     FILE* lod = io::open_or_die(archive.c_str(), "rb");
     uint64_t lod_size = io::size_of(lod);
-    win::chdir("c:\\games\\zund7\\xfiles\\text_!_events");
+    // Its searches are relative: without the folder they would walk (and
+    // rewrite) whatever folder the job was started in.
+    if (win::chdir("c:\\games\\zund7\\xfiles\\text_!_events") != 0) io::cant_open();
     for (const char* pattern : {"*.txt", "*.str"}) {
         win::FindData n;
         intptr_t h = win::findfirst(pattern, &n);

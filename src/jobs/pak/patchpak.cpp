@@ -17,15 +17,22 @@
 
 void patchpak() {
     std::printf("Skyforge rusification plugin started...\nplease wait...\n");
-    win::chdir("..\\main");
+    // Without its archive folder the job has nothing to work on (and must not
+    // take a pak0.pak from whatever folder it was started in).
+    if (win::chdir("..\\main") != 0) io::cant_open();
     FILE* in = io::open_or_die("pak0.pak", "rb");
     // The old directory is read before anything is created, so that a damaged
     // archive leaves no half-made new one behind.
     uint64_t in_size = io::size_of(in);
     pak::Directory dir = pak::read_directory(in, in_size, "pak0.pak");
+    // The new archive is to take pak0.pak's place: when nothing can be
+    // written there (a read-only archive), say so now, not after the copy.
+    if (!win::can_take_file("pak0.pak")) io::cant_open();
     FILE* out = io::open_or_die("pak1.pak", "wb");
     const std::string out_path = "pak1.pak";
-    win::chdir("..\\rus");
+    // Without a replacement folder every member keeps its old data; the
+    // archive folder is never searched for replacements.
+    const bool have_replacements = win::chdir("..\\rus") == 0;
 
     // The fixed header; its directory fields are set to the real ones once the
     // members are written (for the game's own archive the bytes are the same).
@@ -56,7 +63,7 @@ void patchpak() {
         uint32_t old_offset = bytes::get_u32(e + pak::kOffsetField);
         uint32_t old_length = bytes::get_u32(e + pak::kLengthField);
         uint64_t length = old_length;
-        FILE* rep = win::fopen(name.c_str(), "rb");
+        FILE* rep = have_replacements ? win::fopen(name.c_str(), "rb") : nullptr;
         if (rep) {
             copy_run();
             length = io::size_of(rep);
@@ -93,7 +100,7 @@ void patchpak() {
     std::fclose(in);
     io::close(out, out_path);
 
-    // Only a complete new archive replaces the old one.
-    win::remove("..\\main\\pak0.pak");
-    win::rename("..\\main\\pak1.pak", "..\\main\\pak0.pak");
+    // Only a complete new archive replaces the old one, in one step: at every
+    // instant pak0.pak is the whole old archive or the whole new one.
+    if (win::replace("..\\main\\pak1.pak", "..\\main\\pak0.pak") != 0) io::cant_replace("..\\main\\pak0.pak");
 }

@@ -1,3 +1,4 @@
+// The Windows file system as the jobs see it, on a POSIX file system.
 #include "platform/win.hpp"
 
 #include <dirent.h>
@@ -23,18 +24,6 @@ void fail_with(int e) { g_errno = e; }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-// Case-insensitive order of names; names equal but for case in byte order.
-bool name_less(const std::string& a, const std::string& b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(lower(a[i]));
-        unsigned char y = static_cast<unsigned char>(lower(b[i]));
-        if (x != y) return x < y;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
-}
-
 std::string prefix_dir() {
     const char* w = std::getenv("WINEPREFIX");
     if (w && *w) return w;
@@ -52,7 +41,7 @@ bool exists(const std::string& p) {
     return ::stat(p.c_str(), &st) == 0;
 }
 
-// Names of a directory grouped by their lower-case spelling. A directory is
+// Names of a directory grouped by their folded spelling (fold_case). A directory is
 // read once and kept for as long as its time stamps stay the same; the calls
 // of this layer that add or remove entries keep the copy up to date, so that
 // a job writing thousands of files into one folder does not read the folder
@@ -84,11 +73,13 @@ const Listing* listing_of(const std::string& dir) {
         l.names[fold_case(n)].push_back(n);
     }
     ::closedir(d);
-    for (auto& [key, names] : l.names) std::sort(names.begin(), names.end());
+    for (auto& [key, names] : l.names) std::sort(names.begin(), names.end(), name_less);
     Listing& kept = g_listings[dir];
     kept = std::move(l);
     return &kept;
 }
+
+bool can_take_file_native(const std::string& p);
 
 void split_native(const std::string& p, std::string* dir, std::string* name) {
     size_t slash = p.rfind('/');
@@ -107,7 +98,7 @@ void note_change(const std::string& p, bool added) {
     names.erase(std::remove(names.begin(), names.end(), name), names.end());
     if (added) {
         names.push_back(name);
-        std::sort(names.begin(), names.end());
+        std::sort(names.begin(), names.end(), name_less);
     } else if (names.empty()) {
         l.names.erase(fold_case(name));
     }
@@ -123,7 +114,7 @@ std::unordered_map<std::string, std::string> g_folders;
 void note_removed(const std::string& p) { note_change(p, false); }
 
 // The existing entry of `dir` that `comp` names: the exact spelling when it
-// exists, else the first (in byte order) that differs only in case.
+// exists, else the first (name_less) that differs only in case.
 bool find_entry(const std::string& dir, const std::string& comp, std::string* found) {
     if (exists(dir + "/" + comp)) {
         *found = comp;
@@ -226,33 +217,6 @@ std::string resolve(const char* path, bool* found) {
 std::string native_path(const char* path) {
     bool found = false;
     return resolve(path, &found);
-}
-
-std::string fold_case(std::string_view name) {
-    std::string r(name);
-    for (char& c : r) c = lower(c);
-    return r;
-}
-
-bool wildcard_match(std::string_view pat, std::string_view name) {
-    // Iterative matcher with backtracking to the last '*'.
-    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
-    while (n < name.size()) {
-        if (p < pat.size() && pat[p] == '*') {
-            star = p++;
-            mark = n;
-        } else if (p < pat.size() && (pat[p] == '?' || lower(pat[p]) == lower(name[n]))) {
-            ++p;
-            ++n;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            n = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pat.size() && pat[p] == '*') ++p;
-    return p == pat.size();
 }
 
 // ---------------------------------------------------------------------------
@@ -432,6 +396,7 @@ FILE* fopen_native(const std::string& p, const char* mode) {
         fail_with(EACCES); // as Windows answers for a folder opened as a file
         return nullptr;
     }
+    if ((kind != 'r' || update) && !can_take_file_native(p)) return nullptr; // read-only
     bool was_there = kind != 'r' && exists(p);
     FILE* f;
     if (binary || update) {
@@ -480,6 +445,11 @@ int remove(const char* path) {
 }
 
 int replace_native(const std::string& from, const std::string& to) {
+    // rename() puts the new file in the old one's place in one step.
+    if (is_dir(to)) {
+        fail_with(EACCES);
+        return -1;
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
         fail_with(errno);
         return -1;
@@ -487,6 +457,42 @@ int replace_native(const std::string& from, const std::string& to) {
     note_removed(from);
     note_added(to);
     return 0;
+}
+
+int replace(const char* from, const char* to) {
+    bool found = false;
+    std::string a = resolve(from, &found);
+    if (!found) {
+        fail_with(ENOENT);
+        return -1;
+    }
+    return replace_native(a, native_path(to));
+}
+
+namespace {
+
+bool can_take_file_native(const std::string& p) {
+    struct stat st;
+    if (::stat(p.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0)) {
+        // Windows opens neither a folder nor a read-only file for writing
+        // (the write-permission bits tell it even where root may write).
+        fail_with(EACCES);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool can_take_file(const char* path) { return can_take_file_native(native_path(path)); }
+
+FILE* open_beside(const std::string& target, const char* mode, std::string* beside) {
+    if (!can_take_file_native(target)) return nullptr;
+    // The new content is written under a name that no job's search pattern
+    // takes for one of its own files. A file of that name is a leftover of
+    // a run that was stopped: it is overwritten.
+    *beside = target + ".locbench-new";
+    return fopen_native(*beside, mode);
 }
 
 int remove_native(const std::string& p) {
@@ -525,6 +531,25 @@ int rename(const char* from, const char* to) {
     note_removed(a);
     note_added(b);
     return 0;
+}
+
+// Lets the kernel copy between two plain files (no trip through this
+// process's memory; on some file systems no copy of the data at all). Stops
+// at the end of `in` or at anything the kernel cannot do.
+uint64_t copy_fast(FILE* in, FILE* out, uint64_t n) {
+    int fi = fileno(in), fo = fileno(out);
+    if (fi < 0 || fo < 0 || std::fflush(out) != 0) return 0;
+    off64_t ip = ftello(in), op = ftello(out);
+    if (ip < 0 || op < 0) return 0;
+    uint64_t done = 0;
+    while (done < n) {
+        ssize_t got = copy_file_range(fi, &ip, fo, &op, size_t(std::min<uint64_t>(n - done, 1u << 30)), 0);
+        if (got <= 0) break;
+        done += uint64_t(got);
+    }
+    fseeko(in, ip, SEEK_SET);
+    fseeko(out, op, SEEK_SET);
+    return done;
 }
 
 // ---------------------------------------------------------------------------
