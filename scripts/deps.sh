@@ -2,10 +2,16 @@
 # Installs the Debian packages that building and testing locbench need, when
 # they are missing. Needs root (or sudo) only when something is missing.
 set -euo pipefail
+# --tests: what the test suite needs; --windows: the MinGW-w64 cross compiler;
+# --wine: Wine, to run the Windows build's tests.
 want=(g++ cmake make)
-if [ "${1:-}" = "--tests" ]; then
-  want+=(libgtest-dev libtiff-dev)
-fi
+for arg in "$@"; do
+  case "$arg" in
+    --tests) want+=(libgtest-dev libtiff-dev) ;;
+    --windows) want+=(g++-mingw-w64-x86-64-posix) ;;
+    --wine) want+=(wine64) ;;
+  esac
+done
 missing=()
 for p in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

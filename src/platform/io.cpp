@@ -120,21 +120,30 @@ uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
 namespace {
 
 // New contents not yet swapped in. A job that stops on a failure ends through
-// exit(), which runs no destructors: the files are removed at exit instead,
-// so that a failed run leaves the old files and nothing beside them.
-std::vector<std::string>& pending() {
-    static auto* files = new std::vector<std::string>; // outlives the handler at exit
+// exit(), which runs no destructors: the files are closed (a file still open
+// cannot be removed on Windows) and removed at exit instead, so that a failed
+// run leaves the old files and nothing beside them.
+struct Pending {
+    std::string path;
+    FILE* file;
+};
+
+std::vector<Pending>& pending() {
+    static auto* files = new std::vector<Pending>; // outlives the handler at exit
     return *files;
 }
 
 void remove_pending() {
-    for (const std::string& f : pending()) win::remove_native(f);
+    for (const Pending& p : pending()) {
+        std::fclose(p.file);
+        win::remove_native(p.path);
+    }
     pending().clear();
 }
 
 void forget_pending(const std::string& f) {
     auto& p = pending();
-    p.erase(std::remove(p.begin(), p.end(), f), p.end());
+    p.erase(std::remove_if(p.begin(), p.end(), [&](const Pending& x) { return x.path == f; }), p.end());
 }
 
 } // namespace
@@ -144,7 +153,7 @@ Replacement::Replacement(const std::string& path, const char* mode)
     static const bool cleanup_registered = std::atexit(remove_pending) == 0;
     (void)cleanup_registered;
     file_ = win::open_beside(target_, mode, &temp_);
-    if (file_) pending().push_back(temp_);
+    if (file_) pending().push_back({temp_, file_});
 }
 
 Replacement::~Replacement() {

@@ -19,7 +19,7 @@ namespace io {
 [[noreturn]] void damaged(const std::string& path, const std::string& what); // "Damaged file %s: %s\n"
 
 // printf into a string of any length: paths formed from names and counters.
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // The read-error report that the extraction jobs make after each directory
 // read: when the runtime error number is set, print its text on a line of

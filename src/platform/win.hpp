@@ -72,6 +72,9 @@ int error_number();
 // messages that must name the real file.
 std::string native_path(const char* path);
 
+// Whether two paths name the same existing file.
+bool same_file(const char* a, const char* b);
+
 // For the helpers of this layer (io.hpp): the same calls on a path that is
 // already the file system's own. replace_native replaces `to` in one step.
 FILE* fopen_native(const std::string& native, const char* mode);

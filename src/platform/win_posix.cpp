@@ -641,6 +641,12 @@ int findclose(intptr_t handle) {
     return 0;
 }
 
+bool same_file(const char* a, const char* b) {
+    struct stat x, y;
+    return ::stat(native_path(a).c_str(), &x) == 0 && ::stat(native_path(b).c_str(), &y) == 0 &&
+           x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 int error_number() { return g_errno; }
 
 } // namespace win

@@ -52,22 +52,69 @@ std::vector<std::string> RunResult::lines() const {
     return v;
 }
 
+namespace {
+
+const char* env(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : nullptr;
+}
+
+const char* wine_bin() { return env("LOCBENCH_WINE_BIN"); }
+
+// Wine's own folders on drive c: of a scratch prefix.
+bool wine_folder(const std::string& rel) {
+    return rel == "dosdevices/c:/windows" || rel == "dosdevices/c:/users";
+}
+
+// Turns the CR LF line ends of a Windows program's standard output into "\n";
+// a line end without its CR is left as it is, so that the comparison fails.
+std::string fold_crlf(const std::string& out) {
+    std::string s;
+    for (size_t i = 0; i < out.size(); ++i)
+        if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n')) s += out[i];
+    return s;
+}
+
+} // namespace
+
+bool under_wine() { return wine_bin() != nullptr; }
+
 void JobTest::SetUp() {
     std::string tmpl = (fs::temp_directory_path() / "locbench-XXXXXX").string();
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
     root_ = tmpl;
+    fs::create_directories(prefix());
+    if (under_wine()) {
+        // A prefix made from the template starts at once: its registry is
+        // copied, its Windows folder linked.
+        const char* t = env("LOCBENCH_WINE_TEMPLATE");
+        ASSERT_NE(t, nullptr) << "LOCBENCH_WINE_TEMPLATE names no Wine prefix";
+        for (const char* f : {"system.reg", "user.reg", "userdef.reg", ".update-timestamp"})
+            fs::copy_file(fs::path(t) / f, prefix() / f);
+        fs::create_directories(root_ / "tmp"); // Wine's server folder, gone with the rest
+    }
     reset_drives();
 }
 
 void JobTest::reset_drives() {
-    fs::remove_all(prefix());
+    // Only the drives: the prefix itself stays, and with it a Wine server
+    // already started for it.
+    fs::remove_all(prefix() / "dosdevices");
     for (const char* d : {"c:", "d:", "e:"}) fs::create_directories(prefix() / "dosdevices" / d);
+    if (under_wine())
+        fs::create_directory_symlink(fs::path(env("LOCBENCH_WINE_TEMPLATE")) / "drive_c" / "windows",
+                                     prefix() / "dosdevices" / "c:" / "windows");
 }
 
 std::map<std::string, Bytes> JobTest::snapshot() const {
     std::map<std::string, Bytes> files;
-    for (auto it = fs::recursive_directory_iterator(prefix()); it != fs::recursive_directory_iterator(); ++it) {
+    for (auto it = fs::recursive_directory_iterator(prefix() / "dosdevices"); it != fs::recursive_directory_iterator();
+         ++it) {
         std::string rel = fs::relative(it->path(), prefix()).string();
+        if (wine_folder(rel)) {
+            it.disable_recursion_pending();
+            continue;
+        }
         if (it->is_symlink()) {
             files[rel] = to_bytes("-> " + fs::read_symlink(it->path()).string());
         } else if (it->is_regular_file()) {
@@ -138,7 +185,8 @@ void JobTest::link(const std::string& winpath, const std::string& target) {
 
 RunResult JobTest::run(const std::string& job, const std::string& cwd, const RunOptions& options) {
     RunResult r;
-    std::string exe = std::string(LOCBENCH_BIN_DIR) + "/" + job;
+    const bool wine = under_wine();
+    std::string exe = wine ? std::string(wine_bin()) + "/" + job + ".exe" : std::string(LOCBENCH_BIN_DIR) + "/" + job;
     fs::path dir = host(cwd);
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
@@ -155,7 +203,11 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
         setenv("WINEPREFIX", prefix().c_str(), 1);
         const char* given = getenv("ASAN_OPTIONS");
         std::string asan = given && *given ? given : "detect_leaks=1:halt_on_error=1";
-        if (options.limit_memory) {
+        if (wine) {
+            setenv("WINEDEBUG", "-all", 1);
+            setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        }
+        if (options.limit_memory && !wine) {
 #ifdef LOCBENCH_SANITIZED
             asan += ":max_allocation_size_mb=64";
 #else
@@ -170,7 +222,8 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
         }
         setenv("ASAN_OPTIONS", asan.c_str(), 1);
         setenv("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1", 0);
-        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        if (wine) execlp("wine", "wine", exe.c_str(), static_cast<char*>(nullptr));
+        else execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(out_pipe[1]);
@@ -206,6 +259,7 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
     waitpid(pid, &status, 0);
     if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    if (wine) r.out = fold_crlf(r.out);
     EXPECT_FALSE(timed_out) << job << " hung";
     EXPECT_EQ(r.signal, 0) << job << " died of signal " << r.signal;
     EXPECT_EQ(r.err, "") << job << " wrote to stderr";

@@ -53,9 +53,18 @@ struct RunOptions {
     uint64_t file_size_limit = 0;
     // Keep every allocation far below what a small input could need: 64 MiB
     // per allocation in the sanitizer build, 256 MiB of address space in the
-    // normal build.
+    // normal build. (Wine cannot start in so little address space: under Wine
+    // the run has no such limit.)
     bool limit_memory = false;
 };
+
+// The jobs run are the Linux executables of this build, or, when the
+// environment names a Windows build (LOCBENCH_WINE_BIN: the folder of its
+// .exe files; LOCBENCH_WINE_TEMPLATE: an initialised Wine prefix whose
+// registry and Windows folder each scratch prefix borrows), its executables
+// under Wine. The same tests then check the same bytes, lines and exit codes;
+// standard output, a text stream on Windows, has its CR LF line ends folded.
+bool under_wine();
 
 class JobTest : public ::testing::Test {
 protected:
@@ -87,8 +96,9 @@ public:
 
     // Empties the drives c:, d: and e: again.
     void reset_drives();
-    // Every file below the prefix (by its path relative to the prefix) with
-    // its content; links are listed by their target.
+    // Every file on the drives (by its path relative to the prefix) with its
+    // content; links are listed by their target. Wine's own folders on c:
+    // ("windows", "users") are left out.
     std::map<std::string, Bytes> snapshot() const;
 
 private:

@@ -48,11 +48,11 @@ void placevoices() {
         std::string path = root;
         const char* p = paths[size_t(i)].c_str();
         while (const char* bs = std::strchr(p, '\\')) {
-            path += "\\" + std::string(p, bs);
+            path.append(1, '\\').append(p, bs);
             win::mkdir(path.c_str());
             p = bs + 1;
         }
-        path += "\\" + std::string(p);
+        path.append(1, '\\').append(p);
         io::Replacement out(path, "wb");
         if (!out.ok()) io::cant_open();
         uint64_t size = io::size_of(in);

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 namespace tables {
 
@@ -16,14 +16,13 @@ void enter(const char* folder) {
 }
 
 bool read_line(FILE* f, std::string* line) {
-    // getline, unlike fgets, tells how many bytes it read, NUL bytes included.
-    char* p = nullptr;
-    size_t cap = 0;
-    ssize_t n = ::getline(&p, &cap, f);
-    if (n > 0) line->assign(p, size_t(n));
-    else line->clear();
-    std::free(p);
-    return n > 0;
+    // Byte by byte, unlike fgets, so that NUL bytes are kept as read.
+    line->clear();
+    for (int c; (c = std::getc(f)) != EOF;) {
+        line->push_back(char(c));
+        if (c == '\n') break;
+    }
+    return !line->empty();
 }
 
 std::string list_line(FILE* td) {
@@ -118,10 +117,7 @@ std::vector<uint8_t> read_file(FILE* f, const std::string& name) {
     return data;
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(win::native_path(a.c_str()), win::native_path(b.c_str()), ec);
-}
+bool same_file(const std::string& a, const std::string& b) { return win::same_file(a.c_str(), b.c_str()); }
 
 void put(FILE* out, std::string_view s, const std::string& path) { io::write(out, s.data(), s.size(), path); }
 

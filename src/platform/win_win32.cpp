@@ -1,0 +1,326 @@
+// The Windows file system as the jobs see it, on Windows itself.
+//
+// Paths go to the runtime's ANSI functions unchanged, as bytes. The runtime
+// already matches names without regard to case, refuses to open folders as
+// files and never lets a rename replace a file. What it does differently from
+// what the jobs are promised is made good here:
+//  - a search returns matches in whatever order the file system keeps (none
+//    on FAT or exFAT) and matches wildcards against short 8.3 names too
+//    ("*.txt" finds "a.txtx"): a folder's names are collected, filtered with
+//    the same matcher as on every system, and sorted with name_less;
+//  - a text-mode read stops at the first Ctrl-Z: text files are read in
+//    binary and their CR LF pairs turned into "\n" here, so that Ctrl-Z is a
+//    byte like any other, as on every system;
+//  - Windows run as an administrator (and Wine run as root) may open a
+//    read-only file for writing: the attribute is checked first.
+#include "platform/win.hpp"
+
+#include <windows.h>
+
+#include <direct.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace win {
+namespace {
+
+int g_errno = 0; // the runtime error number; only failing calls set it
+
+void fail_with(int e) { g_errno = e; }
+
+// The runtime error number that stands for a system error code.
+int errno_of(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    default:
+        return EACCES;
+    }
+}
+
+void fail_with_last_error() { fail_with(errno_of(GetLastError())); }
+
+DWORD attributes(const std::string& p) { return GetFileAttributesA(p.c_str()); }
+
+bool is_dir(const std::string& p) {
+    DWORD a = attributes(p);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool can_take_file_native(const std::string& p) {
+    DWORD a = attributes(p);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        fail_with(EACCES);
+        return false;
+    }
+    return true;
+}
+
+// A text file opened for reading: its content with every CR LF turned into
+// "\n" (a lone CR and every other byte kept), in a temporary file that goes
+// when the stream is closed.
+FILE* open_text_for_reading(const std::string& p) {
+    FILE* in = ::fopen(p.c_str(), "rb");
+    if (!in) {
+        fail_with(errno);
+        return nullptr;
+    }
+    char dir[MAX_PATH + 1], name[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    if (n == 0 || n > MAX_PATH || GetTempFileNameA(dir, "lbt", 0, name) == 0) {
+        fail_with_last_error();
+        std::fclose(in);
+        return nullptr;
+    }
+    int fd = ::_open(name, _O_RDWR | _O_BINARY | _O_TRUNC | _O_TEMPORARY | _O_SHORT_LIVED, _S_IREAD | _S_IWRITE);
+    FILE* out = fd < 0 ? nullptr : ::_fdopen(fd, "w+b");
+    if (!out) {
+        fail_with(errno);
+        if (fd >= 0) ::_close(fd);
+        DeleteFileA(name);
+        std::fclose(in);
+        return nullptr;
+    }
+    std::vector<char> raw(1 << 16), text;
+    text.reserve(raw.size());
+    bool pending_cr = false; // a CR was the last byte of the chunk before
+    bool ok = true;
+    size_t got;
+    while (ok && (got = std::fread(raw.data(), 1, raw.size(), in)) > 0) {
+        text.clear();
+        for (size_t i = 0; i < got; ++i) {
+            char c = raw[i];
+            if (pending_cr) {
+                pending_cr = false;
+                if (c != '\n') text.push_back('\r');
+            }
+            if (c == '\r') pending_cr = true;
+            else text.push_back(c);
+        }
+        ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    }
+    if (pending_cr) ok = ok && std::fputc('\r', out) != EOF;
+    ok = ok && !std::ferror(in) && std::fflush(out) == 0;
+    std::fclose(in);
+    if (!ok) {
+        fail_with(errno ? errno : EIO);
+        std::fclose(out);
+        return nullptr;
+    }
+    std::rewind(out);
+    return out;
+}
+
+} // namespace
+
+FILE* fopen(const char* path, const char* mode) { return fopen_native(path, mode); }
+
+FILE* fopen_native(const std::string& p, const char* mode) {
+    char kind = mode[0];
+    if (kind != 'r' && kind != 'w' && kind != 'a') {
+        fail_with(EINVAL);
+        return nullptr;
+    }
+    bool binary = std::strchr(mode, 'b') != nullptr;
+    bool update = std::strchr(mode, '+') != nullptr;
+    if (is_dir(p)) {
+        fail_with(EACCES);
+        return nullptr;
+    }
+    if ((kind != 'r' || update) && !can_take_file_native(p)) return nullptr;
+    if (kind == 'r' && !binary && !update) return open_text_for_reading(p);
+    char m[4] = {kind, update ? '+' : (binary ? 'b' : 't'), update ? (binary ? 'b' : 't') : '\0', '\0'};
+    FILE* f = ::fopen(p.c_str(), m);
+    if (!f) fail_with(errno);
+    return f;
+}
+
+int chdir(const char* path) {
+    if (::_chdir(path) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    return 0;
+}
+
+int mkdir(const char* path) {
+    if (::_mkdir(path) != 0) {
+        fail_with(errno);
+        return -1;
+    }
+    return 0;
+}
+
+int remove(const char* path) { return remove_native(path); }
+
+int remove_native(const std::string& p) {
+    if (is_dir(p)) {
+        fail_with(EACCES);
+        return -1;
+    }
+    if (!DeleteFileA(p.c_str())) {
+        fail_with_last_error();
+        return -1;
+    }
+    return 0;
+}
+
+int rename(const char* from, const char* to) {
+    if (!MoveFileA(from, to)) { // never replaces an existing file
+        fail_with_last_error();
+        return -1;
+    }
+    return 0;
+}
+
+int replace_native(const std::string& from, const std::string& to) {
+    if (is_dir(to)) {
+        fail_with(EACCES);
+        return -1;
+    }
+    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        fail_with_last_error();
+        return -1;
+    }
+    return 0;
+}
+
+int replace(const char* from, const char* to) { return replace_native(from, to); }
+
+bool can_take_file(const char* path) { return can_take_file_native(path); }
+
+FILE* open_beside(const std::string& target, const char* mode, std::string* beside) {
+    if (!can_take_file_native(target)) return nullptr;
+    // The new content is written under a name that no job's search pattern
+    // takes for one of its own files; a leftover of a stopped run is
+    // overwritten.
+    *beside = target + ".locbench-new";
+    return fopen_native(*beside, mode);
+}
+
+uint64_t copy_fast(FILE*, FILE*, uint64_t) { return 0; }
+
+std::string native_path(const char* path) { return path; }
+
+bool same_file(const char* a, const char* b) {
+    auto identity = [](const char* p, BY_HANDLE_FILE_INFORMATION* info) {
+        HANDLE h = CreateFileA(p, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        bool ok = GetFileInformationByHandle(h, info) != 0;
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return identity(a, &x) && identity(b, &y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
+// ---------------------------------------------------------------------------
+// Directory search
+
+namespace {
+
+struct Search {
+    std::vector<FindData> matches;
+    size_t next = 0;
+};
+std::map<intptr_t, Search> g_searches;
+intptr_t g_next_handle = 1;
+
+} // namespace
+
+intptr_t findfirst(const char* pattern, FindData* fd) {
+    std::string pat(pattern);
+    size_t cut = pat.find_last_of("\\/");
+    std::string dir, name_pat;
+    if (cut == std::string::npos) {
+        if (pat.size() >= 2 && pat[1] == ':') { // "x:*.txt": the drive's current folder
+            dir = pat.substr(0, 2);
+            name_pat = pat.substr(2);
+        } else {
+            name_pat = pat;
+        }
+    } else {
+        dir = pat.substr(0, cut + 1);
+        name_pat = pat.substr(cut + 1);
+    }
+    // An exact name (the test whether a file exists) asks for that name
+    // alone; a pattern lists the whole folder, so that short names never
+    // match and every name the matcher takes is seen.
+    bool exact = name_pat.find_first_of("*?") == std::string::npos;
+    Search s;
+    WIN32_FIND_DATAA w;
+    HANDLE h = FindFirstFileA((dir + (exact ? name_pat : "*")).c_str(), &w);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string n = w.cFileName;
+            if (n == "." || n == "..") continue;
+            if (exact ? fold_case(n) != fold_case(name_pat) : !wildcard_match(name_pat, n)) continue;
+            bool folder = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            s.matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow)}); // 32-bit sizes
+        } while (FindNextFileA(h, &w));
+        FindClose(h);
+    }
+    if (s.matches.empty()) {
+        fail_with(ENOENT);
+        return -1;
+    }
+    std::sort(s.matches.begin(), s.matches.end(),
+              [](const FindData& a, const FindData& b) { return name_less(a.name, b.name); });
+    *fd = s.matches[0];
+    s.next = 1;
+    intptr_t handle = g_next_handle++;
+    g_searches.emplace(handle, std::move(s));
+    return handle;
+}
+
+int findnext(intptr_t handle, FindData* fd) {
+    auto it = g_searches.find(handle);
+    if (it == g_searches.end()) {
+        fail_with(EINVAL);
+        return -1;
+    }
+    Search& s = it->second;
+    if (s.next >= s.matches.size()) {
+        fail_with(ENOENT);
+        return -1;
+    }
+    *fd = s.matches[s.next++];
+    return 0;
+}
+
+int findclose(intptr_t handle) {
+    if (g_searches.erase(handle) == 0) {
+        fail_with(EINVAL);
+        return -1;
+    }
+    return 0;
+}
+
+int error_number() { return g_errno; }
+
+} // namespace win
