@@ -8,9 +8,10 @@
 //    on FAT or exFAT) and matches wildcards against short 8.3 names too
 //    ("*.txt" finds "a.txtx"): a folder's names are collected, filtered with
 //    the same matcher as on every system, and sorted with name_less;
-//  - a text-mode read stops at the first Ctrl-Z: text files are read in
-//    binary and their CR LF pairs turned into "\n" here, so that Ctrl-Z is a
-//    byte like any other, as on every system;
+//  - a text-mode read stops at the first Ctrl-Z: a text file that holds one
+//    is decoded here instead, so that Ctrl-Z is a byte like any other, as on
+//    every system (a table or translation cut short at a stray Ctrl-Z would
+//    lose the rest of its texts without a word);
 //  - Windows run as an administrator (and Wine run as root) may open a
 //    read-only file for writing: the attribute is checked first.
 #include "platform/win.hpp"
@@ -79,9 +80,21 @@ bool can_take_file_native(const std::string& p) {
     return true;
 }
 
-// A text file opened for reading: its content with every CR LF turned into
-// "\n" (a lone CR and every other byte kept), in a temporary file that goes
-// when the stream is closed.
+// A text file opened for reading. The runtime's text mode turns CR LF into
+// "\n" and keeps every other byte, as promised, up to the first Ctrl-Z, where
+// it ends the file. A file that holds a Ctrl-Z is therefore decoded here into
+// a temporary file (gone when the stream is closed) that is read instead.
+bool holds_ctrl_z(const std::string& p) {
+    FILE* f = ::fopen(p.c_str(), "rb");
+    if (!f) return false;
+    std::vector<char> buf(1 << 16);
+    bool found = false;
+    for (size_t got; !found && (got = std::fread(buf.data(), 1, buf.size(), f)) > 0;)
+        found = std::memchr(buf.data(), 0x1A, got) != nullptr;
+    std::fclose(f);
+    return found;
+}
+
 FILE* open_text_for_reading(const std::string& p) {
     FILE* in = ::fopen(p.c_str(), "rb");
     if (!in) {
@@ -151,7 +164,7 @@ FILE* fopen_native(const std::string& p, const char* mode) {
         return nullptr;
     }
     if ((kind != 'r' || update) && !can_take_file_native(p)) return nullptr;
-    if (kind == 'r' && !binary && !update) return open_text_for_reading(p);
+    if (kind == 'r' && !binary && !update && holds_ctrl_z(p)) return open_text_for_reading(p);
     char m[4] = {kind, update ? '+' : (binary ? 'b' : 't'), update ? (binary ? 'b' : 't') : '\0', '\0'};
     FILE* f = ::fopen(p.c_str(), m);
     if (!f) fail_with(errno);

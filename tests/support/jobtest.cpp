@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -101,9 +102,13 @@ void JobTest::reset_drives() {
     // already started for it.
     fs::remove_all(prefix() / "dosdevices");
     for (const char* d : {"c:", "d:", "e:"}) fs::create_directories(prefix() / "dosdevices" / d);
-    if (under_wine())
-        fs::create_directory_symlink(fs::path(env("LOCBENCH_WINE_TEMPLATE")) / "drive_c" / "windows",
-                                     prefix() / "dosdevices" / "c:" / "windows");
+    if (under_wine()) {
+        fs::path c = prefix() / "dosdevices" / "c:";
+        fs::create_directory_symlink(fs::path(env("LOCBENCH_WINE_TEMPLATE")) / "drive_c" / "windows", c / "windows");
+        // The user's temporary folder, as on any Windows installation.
+        const passwd* pw = getpwuid(getuid());
+        fs::create_directories(c / "users" / (pw ? pw->pw_name : "root") / "Temp");
+    }
 }
 
 std::map<std::string, Bytes> JobTest::snapshot() const {
@@ -126,8 +131,28 @@ std::map<std::string, Bytes> JobTest::snapshot() const {
 }
 
 void JobTest::TearDown() {
+    if (wine_session_) wine_command({"wineserver", "-k"});
     std::error_code ec;
     fs::remove_all(root_, ec);
+}
+
+int JobTest::wine_command(const std::vector<std::string>& argv) const {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
+        setenv("WINEPREFIX", prefix().c_str(), 1);
+        setenv("WINEDEBUG", "-all", 1);
+        setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 fs::path JobTest::host(const std::string& winpath) const {
@@ -188,6 +213,14 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
     const bool wine = under_wine();
     std::string exe = wine ? std::string(wine_bin()) + "/" + job + ".exe" : std::string(LOCBENCH_BIN_DIR) + "/" + job;
     fs::path dir = host(cwd);
+    if (wine && !wine_session_) {
+        // One Wine session for the whole test: the server, and the services
+        // that the first program of a session starts, run from here on with
+        // no hold on the jobs' output, and every job starts at once.
+        EXPECT_EQ(wine_command({"wineserver", "-p"}), 0);
+        EXPECT_EQ(wine_command({"wineboot"}), 0);
+        wine_session_ = true;
+    }
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
         ADD_FAILURE() << "pipe";

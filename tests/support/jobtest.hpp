@@ -102,7 +102,12 @@ public:
     std::map<std::string, Bytes> snapshot() const;
 
 private:
+    // Under Wine: runs a Wine command for the scratch prefix, quietly, and
+    // waits for it; its exit code.
+    int wine_command(const std::vector<std::string>& argv) const;
+
     std::filesystem::path root_;
+    bool wine_session_ = false; // a Wine server runs for the prefix
 };
 
 // Asserts that a run ended normally with `code` and printed exactly `lines`.
