@@ -240,4 +240,14 @@ TEST_F(About, CheckTakesRelativePathsFromTheCurrentFolder) {
     EXPECT_EQ(r.lines().at(0).substr(0, 9), "missing  ");
 }
 
+TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
+    std::ifstream f(LOCBENCH_README, std::ios::binary);
+    ASSERT_TRUE(f.good());
+    std::string readme((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::string made;
+    ASSERT_TRUE(about::readme_with_tables(readme, &made)) << "a workflow's table markers are missing";
+    EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
+                               "run build/tools/readme_jobs README.md";
+}
+
 } // namespace
