@@ -1,3 +1,4 @@
+// The command line of the jobs, and the answers made from their descriptions.
 #include "jobs/about.hpp"
 
 #include "platform/win.hpp"
@@ -144,7 +145,9 @@ size_t count_matches(const std::string& pattern) {
 
 // The deepest folder along a host path that is there.
 std::string deepest_folder(const std::string& native) {
-    fs::path p(native);
+    std::error_code ec;
+    fs::path p = fs::absolute(native, ec);
+    if (ec) p = native;
     while (p.has_relative_path() && !is_folder(p.string())) p = p.parent_path();
     return p.string();
 }
@@ -157,41 +160,53 @@ std::string plural(uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// What --check says of one place, and whether the job would find there what
+// it needs.
+struct Verdict {
+    bool ok;
+    std::string said;
+};
+
+Verdict file_there(const std::string& fixed, const char* note) {
+    Found f = look(fixed);
+    if (f.folder) return {false, host(fixed) + " is a folder, not a file"};
+    if (!f.there) return {false, missing_at(host(fixed))};
+    return {true, host(fixed) + ", " + plural(f.size, "byte", "bytes") + note};
+}
+
+Verdict folder_there(const std::string& fixed) {
+    Found d = look(fixed);
+    if (!d.there) return {false, missing_at(host(fixed))};
+    if (!d.folder) return {false, host(fixed) + " is a file, not a folder"};
+    return {true, host(fixed)};
+}
+
+Verdict judge(const Place& p) {
+    std::string fixed = fixed_part(p);
+    if (p.kind == Kind::File && (p.use & Reads)) return file_there(fixed, "");
+    if (p.kind == Kind::File) { // written: its folder must be there
+        std::string folder = folder_of(fixed);
+        if (folder != ".") {
+            Verdict v = folder_there(folder);
+            if (!v.ok) return {false, "its folder is missing: " + v.said};
+        }
+        if (!look(fixed).there) return {true, "a new file in " + host(folder)};
+        return file_there(fixed, ", to be replaced");
+    }
+    Verdict v = folder_there(fixed);
+    if (!v.ok || p.kind == Kind::Folder) return v;
+    size_t n = count_matches(p.path);
+    if (n == 0 && p.needs_match) return {false, "no match in " + host(fixed)};
+    return {true, plural(n, "match", "matches") + " in " + host(fixed)};
+}
+
 // One line of --check; false when the job would not find what it needs.
 bool check_place(const Place& p, const std::string& cwd) {
     std::string where = p.path;
     if (relative(where)) where += " (from the current folder " + cwd + ")";
-    bool ok = true;
-    std::string said;
-    std::string fixed = fixed_part(p);
-    if (p.kind == Kind::File && (p.use & Reads)) {
-        Found f = look(fixed);
-        if (f.there && !f.folder) said = host(fixed) + ", " + plural(f.size, "byte", "bytes");
-        else if (f.folder) ok = false, said = host(fixed) + " is a folder, not a file";
-        else ok = false, said = missing_at(host(fixed));
-    } else if (p.kind == Kind::File) {
-        std::string folder = folder_of(fixed);
-        Found d = look(folder);
-        Found f = look(fixed);
-        if (folder != "." && !(d.there && d.folder)) ok = false, said = "its folder is missing: " + missing_at(host(folder));
-        else if (f.folder) ok = false, said = host(fixed) + " is a folder, not a file";
-        else if (f.there) said = host(fixed) + ", " + plural(f.size, "byte", "bytes") + ", to be replaced";
-        else said = "a new file in " + host(folder);
-    } else {
-        Found d = look(fixed);
-        if (!(d.there && d.folder)) {
-            ok = false;
-            said = d.there ? host(fixed) + " is a file, not a folder" : missing_at(host(fixed));
-        } else if (p.kind == Kind::Folder) {
-            said = host(fixed);
-        } else {
-            size_t n = count_matches(p.path);
-            said = plural(n, "match", "matches") + " in " + host(fixed);
-            if (n == 0 && p.needs_match) ok = false, said = "no match in " + host(fixed);
-        }
-    }
-    std::printf("%-8s %-9s %s: %s\n", ok ? "present" : "missing", use_word(p.use), where.c_str(), said.c_str());
-    return ok;
+    Verdict v = judge(p);
+    std::printf("%-8s %-9s %s: %s\n", v.ok ? "present" : "missing", use_word(p.use), where.c_str(), v.said.c_str());
+    return v.ok;
 }
 
 int check(const Job& j) {
@@ -256,16 +271,17 @@ int run_job(void (*run)()) {
 int usage(const std::string& bad, bool dispatcher, const char* name) {
     if (dispatcher)
         std::fprintf(stderr,
-                     "locbench: unknown argument \"%s\"; usage: locbench [--list | --help | --check | --version] "
+                     "locbench: unexpected argument \"%s\"; usage: locbench [--list | --help | --check | --version] "
                      "or locbench JOB [--help | --check | --version]\n",
                      bad.c_str());
     else
-        std::fprintf(stderr, "%s: unknown argument \"%s\"; usage: %s [--help | --check | --version]\n", name,
+        std::fprintf(stderr, "%s: unexpected argument \"%s\"; usage: %s [--help | --check | --version]\n", name,
                      bad.c_str(), name);
     return 2;
 }
 
 bool is_help(const std::string& arg) { return arg == "--help" || arg == "-h" || arg == "/?"; }
+bool is_option(const std::string& arg) { return is_help(arg) || arg == "--check" || arg == "--version"; }
 
 // The answer to one option about job `j`; -1 when `arg` is no option.
 int answer(const Job& j, const std::string& arg) {
@@ -353,7 +369,7 @@ int main(int argc, char** argv, const char* name, void (*run)(), bool dispatcher
         if (const Job* j = find(first)) {
             if (argc == 2) return run_job(j->run);
             int code = argc == 3 ? answer(*j, argv[2]) : -1;
-            return code >= 0 ? code : usage(argv[2], true, name);
+            return code >= 0 ? code : usage(argc > 3 && is_option(argv[2]) ? argv[3] : argv[2], true, name);
         }
     }
     const Job* j = find(name);
@@ -365,7 +381,7 @@ int main(int argc, char** argv, const char* name, void (*run)(), bool dispatcher
         if (code >= 0) return code;
     }
     // The first argument that is out of place.
-    bool first_fits = is_help(first) || first == "--check" || first == "--version" || (dispatcher && first == "--list");
+    bool first_fits = is_option(first) || (dispatcher && first == "--list");
     return usage(argc > 2 && first_fits ? argv[2] : first, dispatcher, name);
 }
 
