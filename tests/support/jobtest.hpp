@@ -56,6 +56,10 @@ struct RunOptions {
     // normal build. (Wine cannot start in so little address space: under Wine
     // the run has no such limit.)
     bool limit_memory = false;
+    // The job's command-line arguments.
+    std::vector<std::string> args;
+    // Standard error may hold output (a usage line); otherwise any is a failure.
+    bool expect_stderr = false;
 };
 
 // The jobs run are the Linux executables of this build, or, when the
@@ -91,7 +95,8 @@ public:
 
     // Runs a job executable with WINEPREFIX set to the scratch prefix and the
     // working directory at `cwd`. Fails the test if it writes to stderr (a
-    // sanitizer report, for example), dies of a signal or hangs.
+    // sanitizer report, for example) unless asked to expect that, dies of a
+    // signal or hangs.
     RunResult run(const std::string& job, const std::string& cwd = "c:\\", const RunOptions& options = {});
 
     // Empties the drives c:, d: and e: again.

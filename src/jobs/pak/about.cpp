@@ -1,0 +1,74 @@
+// What the jobs of this folder are about (see jobs/about.hpp).
+#include "jobs/about.hpp"
+
+void extractpak();
+void patchpak();
+void placevoices();
+void dumptextbin();
+
+namespace about {
+
+const std::vector<Job>& pak_jobs() {
+    static const std::vector<Job> jobs = {
+        {"extractpak", extractpak, Workflow::Pak,
+         "writes every member of the second game's PAK archive to a file named by its flat member name",
+         {
+             {Kind::File, Reads, "c:\\games\\Brassjaw\\main\\pak0.pak", "rb", "the game's archive"},
+             {Kind::Folder, Writes, "c:\\games\\Brassjaw\\xfiles\\pak\\", "wb",
+              "every member under its flat member name (its name with each \"/\" as \"+\")", "NAME"},
+         },
+         "the path of each member file",
+         {kCantOpen, kCantCreateFile, kCantWrite, kDamaged},
+         "none: the PAK chain starts here",
+         "translate the members that hold text (or replace sounds, images) and put the new files, under the same "
+         "flat names, into the rus folder beside main; then patchpak"},
+
+        {"patchpak", patchpak, Workflow::Pak,
+         "rebuilds the second game's PAK archive with the translated members and puts it in the old one's place; "
+         "run it in a folder beside main and rus, such as the game's bin",
+         {
+             {Kind::File, Rewrites, "..\\main\\pak0.pak", "rb",
+              "the game's archive, replaced by the new one once that is complete"},
+             {Kind::File, Writes, "..\\main\\pak1.pak", "wb", "the new archive while it is written"},
+             {Kind::Folder, Reads, "..\\rus\\", "rb",
+              "a translated member where one is there, named by the flat member name of the member it replaces",
+              "NAME"},
+         },
+         "\"Skyforge rusification plugin started...\" and \"please wait...\" at the start, \"ok!\" once the "
+         "members are written",
+         {kCantOpen, kCantWrite, kDamaged},
+         "extractpak wrote the members; the translated ones were put, under their flat names, into ..\\rus",
+         "none: the game reads the patched main\\pak0.pak"},
+
+        {"placevoices", placevoices, Workflow::SoundVideo,
+         "copies the second game's numbered recordings of voice set 4 to the sound paths that a list gives",
+         {
+             {Kind::File, Reads, "c:\\games\\Brassjaw\\xfiles\\s4.txt", "rt",
+              "the list: 144 lines, each a leading character and a path below the sound folder"},
+             {Kind::Folder, Reads, "c:\\games\\Brassjaw\\xfiles\\voice\\4\\", "rb", "the recordings",
+              "000.wav ... 143.wav"},
+             {Kind::Folder, Writes, "c:\\games\\Brassjaw\\xfiles\\sound\\", "wb",
+              "each recording under the path its line gives, the folders along it created", "PATH FROM THE LIST"},
+         },
+         "",
+         {kCantOpen, kCantWrite, kDamaged},
+         "none of locbench: the recordings are made outside and numbered in the order of s4.txt",
+         "none: the game finds the recordings under its own sound names"},
+
+        {"dumptextbin", dumptextbin, Workflow::Texts,
+         "lists the printable runs of the second game's text.bin as numbered records for translators",
+         {
+             {Kind::File, Reads, "c:\\games\\Brassjaw\\xfiles\\text.bin", "rb", "the game's text data"},
+             {Kind::File, Writes, "c:\\games\\Brassjaw\\xfiles\\text.txt", "wt",
+              "one record {offset}{length}{text} per printable run (line feeds shown as \"~\"), each with a ruler "
+              "and the line the translation goes in place of"},
+         },
+         "",
+         {kCantOpen, kCantWrite, kDamaged},
+         "none: it reads the game's own text.bin",
+         "translators write their translations under the records; no job takes the list back"},
+    };
+    return jobs;
+}
+
+} // namespace about
