@@ -28,6 +28,8 @@ const Message kCantWrite = {"Can't write PATH", 1, "a write failed (a full disk,
                             true};
 const Message kDamaged = {"Damaged file PATH: WHAT", 1,
                           "an input is damaged so that no correct output can be made", true};
+const Message kCantReplace = {"Can't replace PATH", 1,
+                                "the complete new file cannot take the old one's place, which stays as it was", true};
 const Message kOutOfMemory = {"Out of memory", 1, "a buffer the job needs cannot be had", true};
 
 const std::vector<WorkflowInfo>& workflows() {

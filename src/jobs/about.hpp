@@ -55,6 +55,7 @@ struct Message {
 extern const Message kCantOpen;        // "Can't open"
 extern const Message kCantCreateFile;  // "Can't create file PATH", a per-entry output
 extern const Message kCantWrite;       // "Can't write PATH"
+extern const Message kCantReplace;     // "Can't replace PATH"
 extern const Message kDamaged;         // "Damaged file PATH: WHAT"
 extern const Message kOutOfMemory;     // "Out of memory"
 

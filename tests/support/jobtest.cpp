@@ -269,6 +269,22 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     int open_fds = 2;
     bool timed_out = false;
+    int status = 0;
+    bool ended = false;
+    // Reads what is there; the job's output is complete once it has ended,
+    // even where a process it started (Wine's services) still holds the
+    // pipes.
+    auto drain = [&](int i) {
+        char buf[65536];
+        ssize_t n = read(fds[i].fd, buf, sizeof buf);
+        if (n <= 0) {
+            close(fds[i].fd);
+            fds[i].fd = -1;
+            --open_fds;
+        } else {
+            (i == 0 ? r.out : r.err).append(buf, size_t(n));
+        }
+    };
     while (open_fds > 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
@@ -276,24 +292,16 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
             kill(pid, SIGKILL);
             break;
         }
-        if (poll(fds, 2, int(left.count())) < 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buf[65536];
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_fds;
-            } else {
-                (i == 0 ? r.out : r.err).append(buf, size_t(n));
-            }
-        }
+        if (!ended && waitpid(pid, &status, WNOHANG) == pid) ended = true;
+        int ready = poll(fds, 2, ended ? 0 : int(std::min<long long>(left.count(), 50)));
+        if (ready < 0) continue;
+        if (ready == 0 && ended) break; // ended, and nothing more to read
+        for (int i = 0; i < 2; ++i)
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) drain(i);
     }
     for (auto& f : fds)
         if (f.fd >= 0) close(f.fd);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    if (!ended) waitpid(pid, &status, 0);
     if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
     if (wine) r.out = fold_crlf(r.out);

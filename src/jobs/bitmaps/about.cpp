@@ -38,7 +38,7 @@ const std::vector<Job>& bitmaps_jobs() {
               "the pixels, top row first", "NNNN_name"},
          },
          "the name of each \".pl\" file",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "extracttgas wrote the images; they were edited and put into readytga",
          "pack each raw pixel file of readytga\\pack outside into readytga\\NNNN_name.zl; then comptgas"},
 
@@ -53,7 +53,7 @@ const std::vector<Job>& bitmaps_jobs() {
               "a header-first image entry file for each", "NNNN_name.zl"},
          },
          "the name of each entry file",
-         {{"Don't match 0x330", 1, "a \".pl\" file is not 816 bytes long"}, kCantOpen, kCantWrite, kDamaged},
+         {{"Don't match 0x330", 1, "a \".pl\" file is not 816 bytes long"}, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "readtgas wrote the raw pixel files, which were packed outside",
          "updatelod_icons takes the entry files into the new icons.lod"},
     };

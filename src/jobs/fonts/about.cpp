@@ -68,7 +68,7 @@ const std::vector<Job>& fonts_jobs() {
          {{"Ne ta vysota!", 2, "the image is not 20 rows high"},
           {"Mnogo polosok!", 4, "the top row has not exactly 225 stripes"},
           {"Net poloski!", 2, "a lower row lacks a stripe where the top row has one"},
-          kCantOpen, kCantWrite, kDamaged},
+          kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "extractfonts (or stripeglyphs) made the strip; it was redrawn in an image editor",
          "none: the game reads the new comic.fnt"},
     };

@@ -35,7 +35,7 @@ Job merge(const char* name, void (*run)(), const char* folder, const char* icons
                 {Kind::Folder, Writes, output, "wb", "the header-first entry file of each payload", icons_file},
             },
             "\"processing PATH...\" with the path of each icons entry file whose header is taken",
-            {kNoMatch, kCantOpen, kCantWrite, kDamaged},
+            {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
             "extractlod_icons or extractlod_strs wrote the entry files; their payloads were unpacked, edited "
             "and packed again outside",
             "put the entry files into the ready folder of updatelod_icons (or into zundfiles\\icons for "
@@ -84,7 +84,7 @@ const std::vector<Job>& lod_jobs() {
               "each as a header-last entry file of the same name", "NAME.str.zl"},
          },
          "",
-         {kNoMatch, kCantOpen, kCantWrite, kDamaged},
+         {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "header-first entry files in zundfiles\\icons (as rebuildlod_ordered reads them)",
          "unpack the payloads outside, which start at byte 0 now"},
 
@@ -95,7 +95,7 @@ const std::vector<Job>& lod_jobs() {
               "each file, replaced by its header-last form", nullptr, true},
          },
          "",
-         {kNoMatch, kCantOpen, kCantWrite, kDamaged},
+         {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "header-first entry files in zundfiles\\icons1",
          "unpack the payloads outside, which start at byte 0 now"},
 
@@ -110,7 +110,7 @@ const std::vector<Job>& lod_jobs() {
          },
          "",
          {{"", 5, "its search finds no file, or a file's palette comes short (that file stays as it was)"},
-          kCantOpen, kCantWrite, kDamaged},
+          kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "header-first menu images in zundfiles\\menu",
          "unpack and edit the images outside, pack them into menu\\ready with the unpacked file and the palette "
          "beside each; then headfirst_menu"},
@@ -139,7 +139,7 @@ const std::vector<Job>& lod_jobs() {
               "X.zl"},
          },
          "",
-         {kNoMatch, kCantOpen, kCantWrite, kDamaged},
+         {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "headlast_menu; the images were edited and packed outside",
          "put the entry files into the ready folder of the archive update"},
 
@@ -155,7 +155,7 @@ const std::vector<Job>& lod_jobs() {
               "the same for string files NNNN_X.str and NNNN_X.str.zl"},
          },
          "",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "the event texts were unpacked, translated and packed again outside",
          "put the entry files into events_ready; then updatelod_events"},
 
@@ -169,7 +169,7 @@ const std::vector<Job>& lod_jobs() {
               "the new archive, which takes the place of the game's only once it is complete"},
          },
          "the path of each ready entry file taken, or \"----------- using old PATH\" for an entry kept",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "a headfirst_* job or comptgas made the entry files in icons_ready",
          "none: the game reads the new icons.lod"},
 
@@ -183,7 +183,7 @@ const std::vector<Job>& lod_jobs() {
               "the new archive, which takes the place of the game's only once it is complete"},
          },
          "the path of each ready entry file taken, or \"----------- using old PATH\" for an entry kept",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "headfirst_events made the entry files, which were put into events_ready",
          "none: the game reads the new events.lod"},
 
@@ -198,7 +198,7 @@ const std::vector<Job>& lod_jobs() {
               "the new archive, which takes the place of the game's only once it is complete"},
          },
          "\"get size for PATH\" for each entry file, then \"processing PATH...\" as each is copied",
-         {{"Can't create file PATH", 1, "an entry file cannot be opened"}, kCantOpen, kCantWrite, kDamaged},
+         {{"Can't create file PATH", 1, "an entry file cannot be opened"}, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "the entry files were made with the headfirst_* jobs and put into zundfiles\\icons",
          "none: the game reads the new icons.lod"},
 

@@ -36,7 +36,7 @@ const std::vector<Job>& pak_jobs() {
          },
          "\"Skyforge rusification plugin started...\" and \"please wait...\" at the start, \"ok!\" once the "
          "members are written",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "extractpak wrote the members; the translated ones were put, under their flat names, into ..\\rus",
          "none: the game reads the patched main\\pak0.pak"},
 
@@ -51,7 +51,7 @@ const std::vector<Job>& pak_jobs() {
               "each recording under the path its line gives, the folders along it created", "PATH FROM THE LIST"},
          },
          "",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "none of locbench: the recordings are made outside and numbered in the order of s4.txt",
          "none: the game finds the recordings under its own sound names"},
 

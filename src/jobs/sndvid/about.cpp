@@ -19,7 +19,7 @@ const std::vector<Job>& sndvid_jobs() {
               "NAME.wav.zl"},
          },
          "the path of each entry file",
-         {kCantOpen, kCantCreateFile, kCantWrite, kDamaged},
+         {kCantOpen, kCantCreateFile, kCantWrite, kCantReplace, kDamaged},
          "none: keep the game's original archive as Sounds\\Audio1.snd",
          "unpack the sounds to translate, record or edit them, and leave in sound_ready only their new NAME.wav "
          "and packed NAME.wav.zl; then updatesnd"},
@@ -38,7 +38,7 @@ const std::vector<Job>& sndvid_jobs() {
          },
          "the path of each NAME.wav.zl looked for",
          {{"Can't create file PATH", 1, "a prepared member or its plain sound cannot be opened"}, kCantOpen,
-          kCantWrite, kDamaged},
+          kCantWrite, kCantReplace, kDamaged},
          "extractsnd wrote the members; the translated ones were prepared in sound_ready",
          "none: the game reads the new Audio.snd"},
 
@@ -49,7 +49,7 @@ const std::vector<Job>& sndvid_jobs() {
              {Kind::Folder, Writes, "c:\\games\\zund7\\xfiles\\smk\\", "wb", "each member under its name", "NAME"},
          },
          "the path of each member file",
-         {kCantOpen, kCantCreateFile, kCantWrite, kDamaged},
+         {kCantOpen, kCantCreateFile, kCantWrite, kCantReplace, kDamaged},
          "none: it reads the original archive on d:",
          "translate the videos outside and leave in smk only the translated ones, under the same names; then mixsmk"},
 
@@ -64,7 +64,7 @@ const std::vector<Job>& sndvid_jobs() {
               "the game's video archive, replaced only once the new one is complete"},
          },
          "the path of each video looked for",
-         {{"Can't create file PATH", 1, "a translated video cannot be opened"}, kCantOpen, kCantWrite, kDamaged},
+         {{"Can't create file PATH", 1, "a translated video cannot be opened"}, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "extractvid wrote the members; the translated ones were left in smk",
          "none: the game reads the new Anims\\Velor7.vid"},
 
@@ -82,7 +82,7 @@ const std::vector<Job>& sndvid_jobs() {
          },
          "\"Can't open <nn>a.wav\" where neither recording exists and the game sound is taken",
          {{"Can't open NAME", 1, "neither a recording nor the game sound NAME can be opened"},
-          {"Can't create NAME", 1, "the voice file NAME cannot be created"}, kCantWrite, kDamaged},
+          {"Can't create NAME", 1, "the voice file NAME cannot be created"}, kCantWrite, kCantReplace, kDamaged},
          "the recordings were made outside and named by sound number and variant in voice2\\0",
          "none: sound_vr holds the complete voice set under the game's sound names"},
     };

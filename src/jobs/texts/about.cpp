@@ -29,7 +29,7 @@ const std::vector<Job>& texts_jobs() {
               "complete"},
          },
          "",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "none: the tables of the folder text as the game has them",
          "dumptodo"},
 
@@ -62,7 +62,7 @@ const std::vector<Job>& texts_jobs() {
               "each table pass before its result takes the table's place"},
          },
          "",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "dumptodo wrote the list; the translators returned text\\zund7_ready_rus_str.txt",
          "unmaskbreaks"},
 
@@ -78,7 +78,7 @@ const std::vector<Job>& texts_jobs() {
               "each table pass before its result takes the table's place"},
          },
          "",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "the translations came back as text\\stylus.txt, laid out as readtables lays out its dump",
          "unmaskbreaks"},
 
@@ -90,7 +90,7 @@ const std::vector<Job>& texts_jobs() {
               "its new content is complete"},
          },
          "",
-         {kCantOpen, kCantWrite, kDamaged},
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "applytodo_ready or applytodo_threeline",
          "none: the tables of text_! are ready for the game"},
 
