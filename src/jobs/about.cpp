@@ -316,7 +316,7 @@ std::string md_places(const Job& j, int use) {
     for (const Place& p : j.places) {
         if (!(p.use & use)) continue;
         if (!out.empty()) out += "; ";
-        out += "`" + shown(p) + "`";
+        out.append(1, '`').append(shown(p)).append(1, '`');
         // What a rewritten file becomes is told among the writes.
         if (p.use != Rewrites || use == Writes) out += ": " + md(p.what);
         if (p.kind == Kind::Search && p.needs_match && use == Reads) out += " (at least one)";
@@ -335,8 +335,9 @@ std::string readme_table(Workflow w) {
         for (const Message& m : j->ends) {
             if (m.common) continue;
             if (!ends.empty()) ends += "; ";
-            ends += (*m.text ? "`" + std::string(m.text) + "`" : std::string("no message")) + ", exit " +
-                    std::to_string(m.code) + ": " + md(m.when);
+            if (*m.text) ends.append(1, '`').append(m.text).append(1, '`');
+            else ends += "no message";
+            ends += ", exit " + std::to_string(m.code) + ": " + md(m.when);
         }
         out += "| `" + std::string(j->name) + "` | " + md(j->purpose) + " | " + md_places(*j, Reads) + " | " +
                md_places(*j, Writes) + " | " + (ends.empty() ? "nothing" : ends) + " |\n";

@@ -236,7 +236,36 @@ FILE* open_beside(const std::string& target, const char* mode, std::string* besi
 
 uint64_t copy_fast(FILE*, FILE*, uint64_t) { return 0; }
 
-std::string native_path(const char* path) { return path; }
+std::string native_path(const char* path) {
+    // The full path, each component that exists spelled as it is on disk.
+    char full[4 * MAX_PATH];
+    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) return path;
+    std::string p(full);
+    size_t at = p.size() >= 3 && p[1] == ':' && p[2] == '\\' ? 3 : 0; // past "x:\"
+    if (at == 0) return p; // a network path: as given
+    std::string out = p.substr(0, at);
+    bool present = true;
+    while (at < p.size()) {
+        size_t end = p.find('\\', at);
+        if (end == std::string::npos) end = p.size();
+        std::string comp = p.substr(at, end - at);
+        if (present && !comp.empty() && comp.find_first_of("*?") == std::string::npos) {
+            WIN32_FIND_DATAA w;
+            HANDLE h = FindFirstFileA((out + comp).c_str(), &w);
+            if (h != INVALID_HANDLE_VALUE) {
+                FindClose(h);
+                if (fold_case(w.cFileName) == fold_case(comp)) comp = w.cFileName;
+            } else {
+                present = false;
+            }
+        }
+        out += comp;
+        if (end < p.size()) out += '\\';
+        at = end + 1;
+    }
+    return out;
+}
 
 bool same_file(const char* a, const char* b) {
     auto identity = [](const char* p, BY_HANDLE_FILE_INFORMATION* info) {

@@ -3,11 +3,14 @@
 // job executable there and collects its exit code and output.
 #pragma once
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,6 +85,12 @@ public:
     // The file system's path of a Windows path, spelled exactly as given.
     std::filesystem::path host(const std::string& winpath) const;
 
+    // Where a job that explains itself says a Windows path lies: on Linux the
+    // host path, spelled as given; under Wine the Windows path itself.
+    // `from_cwd`: the job formed it from its current folder (which Linux
+    // gives with links resolved, Windows with a capital drive letter).
+    std::string shown(const std::string& winpath, bool from_cwd = false) const;
+
     void put(const std::string& winpath, const Bytes& data);
     void put(const std::string& winpath, const std::string& data) { put(winpath, to_bytes(data)); }
     Bytes get(const std::string& winpath) const;
@@ -101,6 +110,9 @@ public:
 
     // Empties the drives c:, d: and e: again.
     void reset_drives();
+    // Every folder on the drives, by its path relative to the prefix (Wine's
+    // own folders left out).
+    std::set<std::string> folders() const;
     // Every file on the drives (by its path relative to the prefix) with its
     // content; links are listed by their target. Wine's own folders on c:
     // ("windows", "users") are left out.
@@ -113,6 +125,9 @@ private:
 
     std::filesystem::path root_;
     bool wine_session_ = false; // a Wine server runs for the prefix
+    // A test skipped part-way (see link()): what it checks after that point.
+    std::unique_ptr<::testing::ScopedFakeTestPartResultReporter> skipped_;
+    ::testing::TestPartResultArray ignored_;
 };
 
 // Asserts that a run ended normally with `code` and printed exactly `lines`.
