@@ -85,7 +85,6 @@ TEST_P(Damage, EndsCleanlyOnDamagedInputs) {
 }
 
 TEST_P(FullDisk, ReportsTheFailedWriteAndKeepsItsInputs) {
-    if (under_wine()) GTEST_SKIP() << "a file-size limit: Wine reports the writes past it as done";
     const Scenario& s = GetParam();
     reset_drives();
     s.setup(*this);

@@ -122,6 +122,9 @@ private:
     // Under Wine: runs a Wine command for the scratch prefix, quietly, and
     // waits for it; its exit code.
     int wine_command(const std::vector<std::string>& argv) const;
+    // Under Wine, where a test needs what Wine cannot give (a full disk):
+    // skips the test, with the reason, from this point on.
+    void skip_the_rest(const char* reason);
 
     std::filesystem::path root_;
     bool wine_session_ = false; // a Wine server runs for the prefix
