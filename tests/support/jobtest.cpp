@@ -150,9 +150,15 @@ std::map<std::string, Bytes> JobTest::snapshot() const {
 
 void JobTest::TearDown() {
     skipped_.reset();
-    if (wine_session_) wine_command({"wineserver", "-k"});
+    if (wine_session_) {
+        wine_command({"wineserver", "-k"});
+        wine_command({"wineserver", "-w"}); // gone, with its last writes to the prefix
+    }
     std::error_code ec;
-    fs::remove_all(root_, ec);
+    for (int tries = 0; tries < 10 && fs::exists(root_); ++tries) {
+        if (tries > 0) usleep(100000);
+        fs::remove_all(root_, ec);
+    }
 }
 
 int JobTest::wine_command(const std::vector<std::string>& argv) const {
@@ -271,7 +277,9 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
         // One Wine session for the whole test: the server, and the services
         // that the first program of a session starts, run from here on with
         // no hold on the jobs' output, and every job starts at once.
-        EXPECT_EQ(wine_command({"wineserver", "-p"}), 0);
+        // (A server left behind by a test that died ends by itself after a
+        // while without programs.)
+        EXPECT_EQ(wine_command({"wineserver", "-p10"}), 0);
         EXPECT_EQ(wine_command({"wineboot"}), 0);
         wine_session_ = true;
     }
