@@ -1,5 +1,5 @@
 // The Windows file system as the jobs see it, on a POSIX file system.
-#include "platform/win.hpp"
+#include "platform/win_detail.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,9 +18,7 @@
 namespace win {
 namespace {
 
-int g_errno = 0; // the runtime error number; only failing calls set it
-
-void fail_with(int e) { g_errno = e; }
+using detail::fail_with;
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
@@ -555,16 +553,6 @@ uint64_t copy_fast(FILE* in, FILE* out, uint64_t n) {
 // ---------------------------------------------------------------------------
 // Directory search
 
-namespace {
-
-struct Search {
-    std::vector<FindData> matches;
-    size_t next = 0;
-};
-std::map<intptr_t, Search> g_searches;
-intptr_t g_next_handle = 1;
-
-} // namespace
 
 intptr_t findfirst(const char* pattern, FindData* fd) {
     std::string_view pat(pattern);
@@ -584,13 +572,13 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
         name_pat = pat.substr(cut + 1);
     }
     std::string native_dir = native_path(dir.c_str());
-    Search s;
+    std::vector<FindData> matches;
     auto add = [&](const std::string& n) {
         struct stat st;
         uint32_t size = 0;
         if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
             size = uint32_t(st.st_size); // the search reports 32-bit sizes
-        s.matches.push_back({n, size});
+        matches.push_back({n, size});
     };
     if (const Listing* l = listing_of(native_dir)) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {
@@ -605,40 +593,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
                     if (wildcard_match(name_pat, n)) add(n);
         }
     }
-    if (s.matches.empty()) {
-        fail_with(ENOENT);
-        return -1;
-    }
-    std::sort(s.matches.begin(), s.matches.end(),
-              [](const FindData& a, const FindData& b) { return name_less(a.name, b.name); });
-    *fd = s.matches[0];
-    s.next = 1;
-    intptr_t h = g_next_handle++;
-    g_searches.emplace(h, std::move(s));
-    return h;
-}
-
-int findnext(intptr_t handle, FindData* fd) {
-    auto it = g_searches.find(handle);
-    if (it == g_searches.end()) {
-        fail_with(EINVAL);
-        return -1;
-    }
-    Search& s = it->second;
-    if (s.next >= s.matches.size()) {
-        fail_with(ENOENT);
-        return -1;
-    }
-    *fd = s.matches[s.next++];
-    return 0;
-}
-
-int findclose(intptr_t handle) {
-    if (g_searches.erase(handle) == 0) {
-        fail_with(EINVAL);
-        return -1;
-    }
-    return 0;
+    return detail::start_search(std::move(matches), fd);
 }
 
 bool same_file(const char* a, const char* b) {
@@ -646,7 +601,5 @@ bool same_file(const char* a, const char* b) {
     return ::stat(native_path(a).c_str(), &x) == 0 && ::stat(native_path(b).c_str(), &y) == 0 &&
            x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
-
-int error_number() { return g_errno; }
 
 } // namespace win

@@ -14,7 +14,7 @@
 //    lose the rest of its texts without a word);
 //  - Windows run as an administrator (and Wine run as root) may open a
 //    read-only file for writing: the attribute is checked first.
-#include "platform/win.hpp"
+#include "platform/win_detail.hpp"
 
 #include <windows.h>
 
@@ -32,9 +32,7 @@
 namespace win {
 namespace {
 
-int g_errno = 0; // the runtime error number; only failing calls set it
-
-void fail_with(int e) { g_errno = e; }
+using detail::fail_with;
 
 // The runtime error number that stands for a system error code.
 int errno_of(DWORD code) {
@@ -284,16 +282,6 @@ bool same_file(const char* a, const char* b) {
 // ---------------------------------------------------------------------------
 // Directory search
 
-namespace {
-
-struct Search {
-    std::vector<FindData> matches;
-    size_t next = 0;
-};
-std::map<intptr_t, Search> g_searches;
-intptr_t g_next_handle = 1;
-
-} // namespace
 
 intptr_t findfirst(const char* pattern, FindData* fd) {
     std::string pat(pattern);
@@ -314,7 +302,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     // alone; a pattern lists the whole folder, so that short names never
     // match and every name the matcher takes is seen.
     bool exact = name_pat.find_first_of("*?") == std::string::npos;
-    Search s;
+    std::vector<FindData> matches;
     WIN32_FIND_DATAA w;
     HANDLE h = FindFirstFileA((dir + (exact ? name_pat : "*")).c_str(), &w);
     if (h != INVALID_HANDLE_VALUE) {
@@ -323,46 +311,11 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
             if (n == "." || n == "..") continue;
             if (exact ? fold_case(n) != fold_case(name_pat) : !wildcard_match(name_pat, n)) continue;
             bool folder = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            s.matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow)}); // 32-bit sizes
+            matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow)}); // 32-bit sizes
         } while (FindNextFileA(h, &w));
         FindClose(h);
     }
-    if (s.matches.empty()) {
-        fail_with(ENOENT);
-        return -1;
-    }
-    std::sort(s.matches.begin(), s.matches.end(),
-              [](const FindData& a, const FindData& b) { return name_less(a.name, b.name); });
-    *fd = s.matches[0];
-    s.next = 1;
-    intptr_t handle = g_next_handle++;
-    g_searches.emplace(handle, std::move(s));
-    return handle;
+    return detail::start_search(std::move(matches), fd);
 }
-
-int findnext(intptr_t handle, FindData* fd) {
-    auto it = g_searches.find(handle);
-    if (it == g_searches.end()) {
-        fail_with(EINVAL);
-        return -1;
-    }
-    Search& s = it->second;
-    if (s.next >= s.matches.size()) {
-        fail_with(ENOENT);
-        return -1;
-    }
-    *fd = s.matches[s.next++];
-    return 0;
-}
-
-int findclose(intptr_t handle) {
-    if (g_searches.erase(handle) == 0) {
-        fail_with(EINVAL);
-        return -1;
-    }
-    return 0;
-}
-
-int error_number() { return g_errno; }
 
 } // namespace win
