@@ -10,7 +10,8 @@ dir=${1:-build-windows/wine-template}
 mkdir -p "$(dirname "$dir")"
 dir=$(cd "$(dirname "$dir")" && pwd)/$(basename "$dir")
 rm -rf "$dir"
-export WINEPREFIX="$dir" WINEDEBUG=-all
+# No Mono or Gecko: the jobs need neither, and their installers would ask.
+export WINEPREFIX="$dir" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot -i >/dev/null 2>&1
 wineserver -w
 test -f "$dir/system.reg"
