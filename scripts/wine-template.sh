@@ -11,7 +11,10 @@ mkdir -p "$(dirname "$dir")"
 dir=$(cd "$(dirname "$dir")" && pwd)/$(basename "$dir")
 rm -rf "$dir"
 # No Mono or Gecko: the jobs need neither, and their installers would ask.
-export WINEPREFIX="$dir" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's server folder goes beside the prefix, not into /tmp.
+mkdir -p "$dir.tmp"
+export WINEPREFIX="$dir" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR="$dir.tmp"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+rm -rf "$dir.tmp" "$dir/wineserver"
 test -f "$dir/system.reg"
