@@ -152,7 +152,12 @@ Replacement::Replacement(const std::string& path, const char* mode)
     : path_(path), target_(win::native_path(path.c_str())) {
     static const bool cleanup_registered = std::atexit(remove_pending) == 0;
     (void)cleanup_registered;
-    file_ = win::open_beside(target_, mode, &temp_);
+    // Fails where opening `path` itself for writing would. The new content
+    // is written under a name that no job's search pattern takes for one of
+    // its own files; a leftover of a run that was stopped is overwritten.
+    if (!win::can_take_file_native(target_)) return;
+    temp_ = target_ + ".locbench-new";
+    file_ = win::fopen_native(temp_, mode);
     if (file_) pending().push_back({temp_, file_});
 }
 

@@ -75,8 +75,9 @@ public:
     FILE* file() const { return file_; }
     void write(const void* data, size_t n) { io::write(file_, data, n, path_); }
     // Closes the new file and puts it in the old one's place. When the new
-    // content could not be written completely, or cannot take the old one's
-    // place: "Can't write %s\n", exit 1, and the old file keeps its content.
+    // content could not be written completely: "Can't write %s\n"; when it
+    // cannot take the old one's place: "Can't replace %s\n"; both exit 1, and
+    // the old file keeps its content.
     void commit();
 
 private:

@@ -80,14 +80,7 @@ bool same_file(const char* a, const char* b);
 FILE* fopen_native(const std::string& native, const char* mode);
 int replace_native(const std::string& from, const std::string& to);
 int remove_native(const std::string& native);
-
-// Opens a new file beside `target` (a path of the file system's own) that is
-// to take its place once complete, and gives its path in `*beside`. Fails,
-// as opening `target` itself for writing would, when `target` cannot take a
-// file: a folder of that name, a read-only file of that name, a missing
-// folder. A file left beside by an earlier run that was killed is replaced.
-// nullptr (with the error number set) on failure.
-FILE* open_beside(const std::string& target, const char* mode, std::string* beside);
+bool can_take_file_native(const std::string& native);
 
 // Copies up to n bytes from the current position of `in` to the current
 // position of `out` the fastest way the system has between two plain files,

@@ -77,8 +77,6 @@ const Listing* listing_of(const std::string& dir) {
     return &kept;
 }
 
-bool can_take_file_native(const std::string& p);
-
 void split_native(const std::string& p, std::string* dir, std::string* name) {
     size_t slash = p.rfind('/');
     *dir = slash == 0 ? "/" : p.substr(0, slash);
@@ -467,8 +465,6 @@ int replace(const char* from, const char* to) {
     return replace_native(a, native_path(to));
 }
 
-namespace {
-
 bool can_take_file_native(const std::string& p) {
     struct stat st;
     if (::stat(p.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0)) {
@@ -480,18 +476,7 @@ bool can_take_file_native(const std::string& p) {
     return true;
 }
 
-} // namespace
-
 bool can_take_file(const char* path) { return can_take_file_native(native_path(path)); }
-
-FILE* open_beside(const std::string& target, const char* mode, std::string* beside) {
-    if (!can_take_file_native(target)) return nullptr;
-    // The new content is written under a name that no job's search pattern
-    // takes for one of its own files. A file of that name is a leftover of
-    // a run that was stopped: it is overwritten.
-    *beside = target + ".locbench-new";
-    return fopen_native(*beside, mode);
-}
 
 int remove_native(const std::string& p) {
     if (::unlink(p.c_str()) != 0) {

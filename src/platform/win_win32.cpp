@@ -69,14 +69,6 @@ bool is_dir(const std::string& p) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool can_take_file_native(const std::string& p) {
-    DWORD a = attributes(p);
-    if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
-        fail_with(EACCES);
-        return false;
-    }
-    return true;
-}
 
 // A text file opened for reading. The runtime's text mode turns CR LF into
 // "\n" and keeps every other byte, as promised, up to the first Ctrl-Z, where
@@ -146,6 +138,15 @@ FILE* open_text_for_reading(const std::string& p) {
 }
 
 } // namespace
+
+bool can_take_file_native(const std::string& p) {
+    DWORD a = attributes(p);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))) {
+        fail_with(EACCES);
+        return false;
+    }
+    return true;
+}
 
 FILE* fopen(const char* path, const char* mode) { return fopen_native(path, mode); }
 
@@ -222,15 +223,6 @@ int replace_native(const std::string& from, const std::string& to) {
 int replace(const char* from, const char* to) { return replace_native(from, to); }
 
 bool can_take_file(const char* path) { return can_take_file_native(path); }
-
-FILE* open_beside(const std::string& target, const char* mode, std::string* beside) {
-    if (!can_take_file_native(target)) return nullptr;
-    // The new content is written under a name that no job's search pattern
-    // takes for one of its own files; a leftover of a stopped run is
-    // overwritten.
-    *beside = target + ".locbench-new";
-    return fopen_native(*beside, mode);
-}
 
 uint64_t copy_fast(FILE*, FILE*, uint64_t) { return 0; }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 namespace fs = std::filesystem;
@@ -114,37 +115,35 @@ void JobTest::reset_drives() {
     }
 }
 
-std::set<std::string> JobTest::folders() const {
-    std::set<std::string> found;
+void JobTest::walk_drives(const std::function<void(const fs::directory_entry&, const std::string&)>& each) const {
     for (const char* drive : kDrives) {
         for (auto it = fs::recursive_directory_iterator(prefix() / "dosdevices" / drive);
              it != fs::recursive_directory_iterator(); ++it) {
             std::string rel = fs::relative(it->path(), prefix()).string();
             if (wine_folder(rel)) it.disable_recursion_pending();
-            else if (it->is_directory()) found.insert(rel);
+            else each(*it, rel);
         }
     }
+}
+
+std::set<std::string> JobTest::folders() const {
+    std::set<std::string> found;
+    walk_drives([&](const fs::directory_entry& e, const std::string& rel) {
+        if (e.is_directory()) found.insert(rel);
+    });
     return found;
 }
 
 std::map<std::string, Bytes> JobTest::snapshot() const {
     std::map<std::string, Bytes> files;
-    for (const char* drive : kDrives) {
-        for (auto it = fs::recursive_directory_iterator(prefix() / "dosdevices" / drive);
-             it != fs::recursive_directory_iterator(); ++it) {
-            std::string rel = fs::relative(it->path(), prefix()).string();
-            if (wine_folder(rel)) {
-                it.disable_recursion_pending();
-                continue;
-            }
-            if (it->is_symlink()) {
-                files[rel] = to_bytes("-> " + fs::read_symlink(it->path()).string());
-            } else if (it->is_regular_file()) {
-                std::ifstream f(it->path(), std::ios::binary);
-                files[rel] = Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-            }
+    walk_drives([&](const fs::directory_entry& e, const std::string& rel) {
+        if (e.is_symlink()) {
+            files[rel] = to_bytes("-> " + fs::read_symlink(e.path()).string());
+        } else if (e.is_regular_file()) {
+            std::ifstream f(e.path(), std::ios::binary);
+            files[rel] = Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
         }
-    }
+    });
     return files;
 }
 
@@ -161,14 +160,20 @@ void JobTest::TearDown() {
     }
 }
 
+void JobTest::set_environment(bool wine) const {
+    setenv("WINEPREFIX", prefix().c_str(), 1);
+    if (wine) {
+        setenv("WINEDEBUG", "-all", 1);
+        setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    }
+}
+
 int JobTest::wine_command(const std::vector<std::string>& argv) const {
     pid_t pid = fork();
     if (pid == 0) {
         int null = open("/dev/null", O_RDWR);
         for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
-        setenv("WINEPREFIX", prefix().c_str(), 1);
-        setenv("WINEDEBUG", "-all", 1);
-        setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+        set_environment(true);
         std::vector<char*> args;
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -297,13 +302,9 @@ RunResult JobTest::run(const std::string& job, const std::string& cwd, const Run
         close(out_pipe[0]);
         close(err_pipe[0]);
         if (chdir(dir.c_str()) != 0) _exit(127);
-        setenv("WINEPREFIX", prefix().c_str(), 1);
+        set_environment(wine);
         const char* given = getenv("ASAN_OPTIONS");
         std::string asan = given && *given ? given : "detect_leaks=1:halt_on_error=1";
-        if (wine) {
-            setenv("WINEDEBUG", "-all", 1);
-            setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-        }
         if (options.limit_memory && !wine) {
 #ifdef LOCBENCH_SANITIZED
             asan += ":max_allocation_size_mb=64";

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -122,6 +123,13 @@ private:
     // Under Wine: runs a Wine command for the scratch prefix, quietly, and
     // waits for it; its exit code.
     int wine_command(const std::vector<std::string>& argv) const;
+    // In a child about to start a job or a Wine command: the prefix, and
+    // under Wine its settings (quiet, its server folder in the scratch tree).
+    void set_environment(bool wine) const;
+    // Calls `each` with every entry on the drives and its path relative to
+    // the prefix, Wine's own folders left out.
+    void walk_drives(
+        const std::function<void(const std::filesystem::directory_entry&, const std::string&)>& each) const;
     // Under Wine, where a test needs what Wine cannot give (a full disk):
     // skips the test, with the reason, from this point on.
     void skip_the_rest(const char* reason);

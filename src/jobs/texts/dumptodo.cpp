@@ -12,6 +12,7 @@
 // price of translating them (0.40 dollars per 1024 bytes).
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
+#include "platform/win.hpp"
 
 #include <cstdio>
 #include <string>
@@ -36,7 +37,7 @@ void dumptodo() {
     tables::for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
         // Read as a table while it is being written, the list would grow
         // without end.
-        if (tables::same_file(name, out_path)) io::damaged(list_path, "it lists the output " + name + " as a table");
+        if (win::same_file(name.c_str(), out_path.c_str())) io::damaged(list_path, "it lists the output " + name + " as a table");
         FILE* in = io::open_or_die(name.c_str(), "rt");
         tables::for_each_line(in, name, k, tables::FirstTab::FirstByte,
                               [&](const std::string& line, const tables::Field* field) {

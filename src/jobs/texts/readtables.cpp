@@ -3,6 +3,7 @@
 // followed by an empty line and a separator line that names its source.
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
+#include "platform/win.hpp"
 
 #include <cstdio>
 #include <string>
@@ -17,7 +18,7 @@ void readtables() {
     tables::for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
         // Read as a table while it is being written, the dump would grow
         // without end.
-        if (tables::same_file(name, out_path)) io::damaged(list_path, "it lists the output " + name + " as a table");
+        if (win::same_file(name.c_str(), out_path.c_str())) io::damaged(list_path, "it lists the output " + name + " as a table");
         FILE* in = io::open_or_die(name.c_str(), "rt");
         const std::string separator = io::format("\n\n----------%s-----%d-------\n", name.c_str(), int(k));
         tables::for_each_line(in, name, k, tables::FirstTab::SecondByte,

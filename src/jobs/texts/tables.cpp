@@ -117,8 +117,6 @@ std::vector<uint8_t> read_file(FILE* f, const std::string& name) {
     return data;
 }
 
-bool same_file(const std::string& a, const std::string& b) { return win::same_file(a.c_str(), b.c_str()); }
-
 void put(FILE* out, std::string_view s, const std::string& path) { io::write(out, s.data(), s.size(), path); }
 
 } // namespace tables

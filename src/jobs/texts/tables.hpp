@@ -93,10 +93,6 @@ void for_each_string(const std::vector<uint8_t>& data, const std::function<void(
 // The whole content of a file opened in binary mode.
 std::vector<uint8_t> read_file(FILE* f, const std::string& name);
 
-// True when the paths `a` and `b` (relative to the working folder) name the
-// same existing file, however they are spelled.
-bool same_file(const std::string& a, const std::string& b);
-
 // Writes the bytes of `s`; a failed write is "Can't write %s\n", exit 1.
 void put(FILE* out, std::string_view s, const std::string& path);
 
