@@ -201,6 +201,70 @@ TEST(Wildcards, StarAndQuestionMarkIgnoreCase) {
     EXPECT_FALSE(win::wildcard_match("?", ""));
 }
 
+TEST(Cp1251, EveryByteRoundTripsThroughUtf8) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += char(b);
+    std::string utf8 = win::to_utf8(all), back;
+    ASSERT_TRUE(win::from_utf8(utf8, &back));
+    EXPECT_EQ(back, all);
+    // A few characters by their code points: the undefined 0x98 stands for
+    // U+0098 both ways.
+    for (auto [byte, ch] : std::vector<std::pair<int, char32_t>>{
+             {0x41, U'A'}, {0x98, 0x98}, {0xA8, U'Ё'}, {0xB8, U'ё'}, {0xB9, U'№'}, {0x88, U'€'},
+             {0xC0, U'А'}, {0xFF, U'я'}, {0xA0, 0xA0}, {0x99, U'™'}, {0xB4, U'ґ'}}) {
+        EXPECT_EQ(win::cp1251_char(uint8_t(byte)), ch) << byte;
+        EXPECT_EQ(win::cp1251_byte(ch), byte) << byte;
+    }
+    EXPECT_EQ(win::to_utf8("\xC0\x98"), "\xD0\x90\xC2\x98");
+}
+
+TEST(Cp1251, Utf8ThatIsNotUtf8OrNotWindows1251IsRefusedWithItsPlace) {
+    struct Case {
+        std::string in;
+        size_t at;
+        char32_t ch;
+        bool not_utf8;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"ab\xC3\xBF", 2, 0xFF, false},           // U+00FF: no byte for it
+             {"\xE6\x97\xA5", 0, 0x65E5, false},       // a CJK character
+             {"\xF0\x9F\x98\x80", 0, 0x1F600, false}, // outside the BMP
+             {"a\xC0\x80", 1, 0, true},                 // overlong NUL
+             {"a\x80", 1, 0, true},                      // a lone continuation byte
+             {"a\xD0", 1, 0, true},                      // cut short
+             {"\xED\xA0\x80", 0, 0, true},             // a surrogate
+             {"\xD0\x41", 0, 0, true},                  // no continuation
+         }) {
+        std::string out;
+        win::Utf8Fault f;
+        EXPECT_FALSE(win::from_utf8(c.in, &out, &f)) << c.in;
+        EXPECT_EQ(f.at, c.at) << c.in;
+        EXPECT_EQ(f.ch, c.ch) << c.in;
+        EXPECT_EQ(f.not_utf8, c.not_utf8) << c.in;
+    }
+}
+
+TEST(Cp1251, LettersFoldAsWindowsFoldsThem) {
+    // Every letter whose other case Windows-1251 holds, lower then upper.
+    const std::string lower = "abcdefghijklmnopqrstuvwxyz\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC"
+                              "\xED\xEE\xEF\xF0\xF1\xF2\xF3\xF4\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF"
+                              "\xB8\xA2\xB4\xBA\xB3\xBF\x90\x83\x9A\x9C\x9D\x9E\x9F\xBC\xBE";
+    const std::string upper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC0\xC1\xC2\xC3\xC4\xC5\xC6\xC7\xC8\xC9\xCA\xCB\xCC"
+                              "\xCD\xCE\xCF\xD0\xD1\xD2\xD3\xD4\xD5\xD6\xD7\xD8\xD9\xDA\xDB\xDC\xDD\xDE\xDF"
+                              "\xA8\xA1\xA5\xAA\xB2\xAF\x80\x81\x8A\x8C\x8D\x8E\x8F\xA3\xBD";
+    ASSERT_EQ(lower.size(), upper.size());
+    EXPECT_EQ(win::fold_case(lower), upper);
+    EXPECT_EQ(win::fold_case(upper), upper);
+    EXPECT_TRUE(win::wildcard_match(lower, upper));
+    EXPECT_TRUE(win::wildcard_match("*\xFF", "\xC0\xDF"));
+    // Every other byte is its own key: "µ", whose upper case Windows-1251
+    // lacks, "№", digits, punctuation.
+    int own = 0;
+    for (int b = 1; b < 256; ++b)
+        if (lower.find(char(b)) == std::string::npos) own += win::fold_case(std::string(1, char(b))) == std::string(1, char(b));
+    EXPECT_EQ(own, 255 - int(lower.size()));
+}
+
 TEST_F(Platform, RenameNeverReplacesAndRemoveTakesFilesOnly) {
     put("c:\\m\\pak0.pak", "old");
     put("c:\\m\\pak1.pak", "new");

@@ -15,8 +15,11 @@
 //  - backslashes (and slashes) separate components; relative paths start at the
 //    current directory;
 //  - every component that names an existing entry is matched without regard to
-//    ASCII letter case (the exact spelling wins when several entries differ
-//    only in case); a new file keeps the spelling the job gives.
+//    letter case (fold_case; the exact spelling wins when several entries
+//    differ only in case); a new file keeps the spelling the job gives;
+//  - a name is Windows-1251 bytes for the jobs and UTF-8 on disk, as Wine
+//    stores it; a name on disk that is not UTF-8, or holds a character that
+//    Windows-1251 cannot hold, is seen by no search and no lookup.
 //
 // Jobs call these functions instead of the POSIX ones and use the ordinary
 // stdio calls (fread, fwrite, fseek, ftell, fgets, fscanf, fprintf, fputs,
@@ -88,14 +91,32 @@ bool can_take_file_native(const std::string& native);
 // where it cannot, and the caller copies the rest through a buffer.
 uint64_t copy_fast(FILE* in, FILE* out, uint64_t n);
 
-// The one comparison of names: ASCII letters upper-cased, then byte by byte,
-// as Windows file systems order a folder ("_" and "`" after the letters).
-// fold_case gives the key: two names stand for the same file when their keys
-// are equal. name_less orders by key, names of equal keys in byte order.
+// Windows-1251: the code page of every name and text of this system. Every
+// byte stands for one character (0x98, which the code page leaves undefined,
+// for U+0098), so bytes to Unicode and back is exact.
+char32_t cp1251_char(unsigned char byte);
+int cp1251_byte(char32_t c); // -1 when Windows-1251 has no byte for c
+std::string to_utf8(std::string_view cp1251);
+// UTF-8 to Windows-1251. False when the text is not UTF-8 or holds a
+// character that Windows-1251 cannot hold; then *fault tells where (the byte
+// offset in `utf8`) and, for a character, which.
+struct Utf8Fault {
+    size_t at = 0;
+    char32_t ch = 0;       // the character Windows-1251 cannot hold
+    bool not_utf8 = false; // no character: the bytes there are not UTF-8
+};
+bool from_utf8(std::string_view utf8, std::string* cp1251, Utf8Fault* fault = nullptr);
+
+// The one comparison of names, as Windows compares them: every letter whose
+// other case Windows-1251 also holds (ASCII, Cyrillic with Ё, Ў, Ґ, Є, І, Ї,
+// Ђ...) is upper-cased. fold_case gives the key: two names stand for the same
+// file when their keys are equal. name_less orders as NTFS orders a folder:
+// by the keys' UTF-16 code units ("_" and "`" after the Latin letters, "№"
+// after the Cyrillic ones), names of equal keys in byte order.
 std::string fold_case(std::string_view name);
 bool name_less(std::string_view a, std::string_view b);
 
-// '*' and '?' matching without regard to ASCII letter case.
+// '*' and '?' matching without regard to letter case, as fold_case folds it.
 bool wildcard_match(std::string_view pattern, std::string_view name);
 
 } // namespace win
