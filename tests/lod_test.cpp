@@ -434,6 +434,27 @@ TEST_F(Lod, UpdatePacksTheDataInDirectoryOrderWhateverTheSourceLayout) {
     EXPECT_EQ(get(kZ7 + "events.lod"), expected_update(es, src));
 }
 
+TEST_F(Lod, UpdateFindsReadyFilesSpelledInTheOtherCyrillicCase) {
+    // Entries "карта" and "ЁЛКА"; their ready files "КАРТА" and "ёлка".
+    auto es = tiny_entries(198);
+    es[3].name = "\xEA\xE0\xF0\xF2\xE0";
+    es[4].name = "\xA8\xCB\xCA\xC0";
+    Bytes src = make_lod(es);
+    put(kZ7 + "events1.lod", src);
+    es[3].data = pattern(60, 3);
+    es[4].data = pattern(61, 4);
+    put(kEventsReady + name4(3, "\xCA\xC0\xD0\xD2\xC0"), es[3].data);
+    put(kEventsReady + name4(4, "\xB8\xEB\xEA\xE0"), es[4].data);
+    std::vector<std::string> lines;
+    for (int pass = 0; pass < 2; ++pass)
+        for (size_t k = 0; k < es.size(); ++k) {
+            std::string p = kEventsReady + name4(k, es[k].name);
+            lines.push_back(k == 3 || k == 4 ? p : "----------- using old " + p);
+        }
+    expect_run(run("updatelod_events"), 0, lines);
+    EXPECT_EQ(get(kZ7 + "events.lod"), expected_update(es, src));
+}
+
 TEST_F(Lod, UpdateTakesReadyFilesJustWhereTheyOpenAndRefusesNamesWithPaths) {
     // The ready folder is listed once per pass; what counts is still whether
     // the entry file opens: a folder of that name does not.

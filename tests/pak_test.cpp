@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <fstream>
+
 namespace {
 
 struct Member {
@@ -104,6 +106,26 @@ TEST_F(PatchPak, ReplacementsAreFoundByFlatNameAndShiftLaterMembers) {
     EXPECT_EQ(le32(pak, 4), 107u); // the header points at the directory
     EXPECT_EQ(le32(pak, 8), 192u);
     EXPECT_EQ(pak.size(), 107u + 192u);
+}
+
+TEST_F(PatchPak, ReplacementsWithCyrillicNamesAreFoundInUtf8InEitherCase) {
+    // Members "text/Меню.txt" and "Ёж"; the translations lie under the UTF-8
+    // spelling of "TEXT+МЕНЮ.TXT" and "ёж". A file stored under the bytes of
+    // a member's name, not in UTF-8, is no replacement.
+    Bytes a = pattern(10, 1), b = pattern(20, 2), c = pattern(30, 3), rep_a = pattern(11, 4), rep_b = pattern(9, 5);
+    put(kPak0, make_pak({{name_field("text/\xCC\xE5\xED\xFE.txt"), a},
+                         {name_field("\xA8\xE6"), b},
+                         {name_field("\xDF"), c}}));
+    put(kRus + "TEXT+\xCC\xC5\xCD\xDE.TXT", rep_a);
+    put(kRus + "\xB8\xE6", rep_b);
+    std::ofstream(host(kRus) / "\xDF") << "raw bytes";
+    expect_run(run("patchpak", kBin), 0, kPatched);
+    Bytes pak = get(kPak0);
+    auto dir = directory_of(pak);
+    ASSERT_EQ(dir.size(), 3u);
+    EXPECT_EQ(member_of(pak, dir[0]), rep_a);
+    EXPECT_EQ(member_of(pak, dir[1]), rep_b);
+    EXPECT_EQ(member_of(pak, dir[2]), c);
 }
 
 TEST_F(PatchPak, DuplicatesSharedDataZeroLengthsAndDirectoryRemainders) {
@@ -289,6 +311,24 @@ TEST_F(ExtractPak, WritesEachMemberUnderItsFlatName) {
     EXPECT_EQ(get(kXfiles + "sound+a.wav"), b);
     EXPECT_EQ(get(kXfiles + "empty"), Bytes());
     EXPECT_EQ(get(kXfiles + "c"), c);
+}
+
+TEST_F(ExtractPak, CyrillicNamesAreStoredInUtf8AndDifferOnlyInCaseMakeOneFile) {
+    // "Меню.txt" and "МЕНЮ.txt", "ёлка" and "ЁЛКА": one file each, written
+    // by the first, its content from the second; "№1" stands alone.
+    Bytes a = pattern(30, 1), b = pattern(20, 2), c = pattern(10, 3), d = pattern(5, 4), e = pattern(7, 5);
+    const std::string menu = "\xCC\xE5\xED\xFE.txt", MENU = "\xCC\xC5\xCD\xDE.txt";
+    const std::string tree = "\xB8\xEB\xEA\xE0", TREE = "\xA8\xCB\xCA\xC0", number = "\xB9" "1";
+    put(kArchive, make_pak({{name_field("text/" + menu), a}, {name_field("text/" + MENU), b},
+                            {name_field(tree), c}, {name_field(TREE), d}, {name_field(number), e}}));
+    mkdirs(kXfiles);
+    expect_run(run("extractpak"), 0,
+               {kXfiles + "text+" + menu, kXfiles + "text+" + MENU, kXfiles + tree, kXfiles + TREE,
+                kXfiles + number});
+    EXPECT_EQ(files(kXfiles), (std::vector<std::string>{"text+Меню.txt", "ёлка", "№1"}));
+    EXPECT_EQ(get(kXfiles + "text+" + menu), b);
+    EXPECT_EQ(get(kXfiles + tree), d);
+    EXPECT_EQ(get(kXfiles + number), e);
 }
 
 TEST_F(ExtractPak, RoundTripsThroughPatchPak) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -186,6 +187,110 @@ TEST_F(Platform, SearchMatchesWildcardsInCaseInsensitiveOrder) {
     ASSERT_NE(h = win::findfirst("*.txt", &fd), -1);
     EXPECT_EQ(fd.name, "A.txt");
     win::findclose(h);
+}
+
+// Names beyond ASCII are Windows-1251 for the jobs and UTF-8 on disk.
+TEST_F(Platform, Windows1251NamesAreStoredInUtf8AndFoundInEitherCase) {
+    // Every letter of the code page in lower case, and the rest of its
+    // printable characters (but those no name holds), in names short enough
+    // for the file system in UTF-8.
+    std::string lower, upper, others;
+    for (int b = 0x20; b < 0x100; ++b) {
+        std::string one(1, char(b)), key = win::fold_case(one);
+        if (key != one) {
+            lower += one;
+            upper += key;
+        }
+    }
+    for (int b = 0x20; b < 0x100; ++b)
+        if (win::fold_case(std::string(1, char(b))) == std::string(1, char(b)) &&
+            upper.find(char(b)) == std::string::npos && std::string("\\/:*?\"<>|").find(char(b)) == std::string::npos)
+            others += char(b);
+    ASSERT_EQ(lower.size(), 73u);
+    const std::vector<std::string> names = {lower, others.substr(0, others.size() / 2),
+                                            others.substr(others.size() / 2)};
+    for (const std::string& name : names) {
+        FILE* f = win::fopen(("c:\\n" + name).c_str(), "wb");
+        ASSERT_NE(f, nullptr) << name;
+        std::fputs(name.c_str(), f);
+        std::fclose(f);
+    }
+    // On disk: the UTF-8 spelling, as Wine stores it; read back by a search
+    // as the same bytes.
+    std::vector<std::string> on_disk, found;
+    for (const auto& e : std::filesystem::directory_iterator(host("c:\\")))
+        if (e.path().filename().string()[0] == 'n') on_disk.push_back(e.path().filename().string().substr(1));
+    std::sort(on_disk.begin(), on_disk.end());
+    std::vector<std::string> want;
+    for (const std::string& name : names) want.push_back(win::to_utf8(name));
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(on_disk, want);
+    EXPECT_EQ(win::to_utf8(lower).substr(0, 26), "abcdefghijklmnopqrstuvwxyz");
+    win::FindData fd;
+    intptr_t h = win::findfirst("c:\\N*", &fd);
+    ASSERT_NE(h, -1);
+    do found.push_back(fd.name.substr(1));
+    while (win::findnext(h, &fd) == 0);
+    win::findclose(h);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(found, sorted);
+    // The upper-case spelling finds the file, by lookup and by search.
+    FILE* f = win::fopen(("c:\\n" + upper).c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(read_back(f), lower);
+    std::fclose(f);
+    ASSERT_NE(h = win::findfirst(("c:\\N" + upper).c_str(), &fd), -1);
+    EXPECT_EQ(fd.name, "n" + lower);
+    win::findclose(h);
+    // A folder in another case, then a new file in it: one folder.
+    ASSERT_EQ(win::mkdir("c:\\\xCF\xE0\xEF\xEA\xE0"), 0); // "Папка"
+    EXPECT_EQ(win::mkdir("c:\\\xEF\xC0\xCF\xCA\xC0"), -1);
+    f = win::fopen("c:\\\xCF\xC0\xCF\xCA\xC0\\\xA8.txt", "wt"); // "ПАПКА\Ё.txt"
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_TRUE(std::filesystem::exists(host("c:\\") / "Папка" / "Ё.txt"));
+}
+
+TEST_F(Platform, NamesWindows1251CannotSpellAreSeenByNoSearchAndNoLookup) {
+    put("c:\\u\\ok.txt", "ok");
+    std::filesystem::path dir = host("c:\\u");
+    for (const char* n : {"\xC0.txt" /* not UTF-8 */, "日本.txt", "\xC3\xBF.txt" /* U+00FF */}) {
+        std::ofstream(dir / n) << "x";
+    }
+    win::FindData fd;
+    intptr_t h = win::findfirst("c:\\u\\*.txt", &fd);
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(fd.name, "ok.txt");
+    EXPECT_NE(win::findnext(h, &fd), 0);
+    win::findclose(h);
+    // "\xC0.txt" names the UTF-8 spelling of "А.txt", not the file stored
+    // under that byte.
+    EXPECT_EQ(win::fopen("c:\\u\\\xC0.txt", "rb"), nullptr);
+    EXPECT_EQ(win::findfirst("c:\\u\\\xC0.txt", &fd), -1);
+}
+
+TEST_F(Platform, SearchesComeInWindowsOrderBeyondAscii) {
+    // NTFS orders names upper-cased, by UTF-16 code unit: Latin, "_", then
+    // "Ё" (U+0401) before "А" (U+0410), "е" among the letters, "№" (U+2116)
+    // last; Windows-1251's own byte order would put "Ё" and "№" first.
+    const std::vector<std::string> order = {
+        "zebra", "_x", "\xB8\xE6",             // "ёж"
+        "\xC0\xE8\xF1\xF2",                 // "Аист"
+        "\xE0\xE8\xF1\xF2\xE0",             // "аиста"
+        "\xE5\xEB\xFC",                      // "ель"
+        "\xDF\xEC\xE0",                      // "Яма"
+        "\xB9" "5",                            // "№5"
+    };
+    for (auto it = order.rbegin(); it != order.rend(); ++it) put("c:\\o\\" + *it, "");
+    win::FindData fd;
+    intptr_t h = win::findfirst("c:\\o\\*", &fd);
+    ASSERT_NE(h, -1);
+    std::vector<std::string> seen{fd.name};
+    while (win::findnext(h, &fd) == 0) seen.push_back(fd.name);
+    win::findclose(h);
+    EXPECT_EQ(seen, order);
 }
 
 TEST(Wildcards, StarAndQuestionMarkIgnoreCase) {

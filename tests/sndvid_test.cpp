@@ -395,6 +395,17 @@ TEST_F(PlaceVoices, CreatesTheFoldersAndKeepsTheLastCharacter) {
     EXPECT_EQ(names_in(host(kSoundRoot + "n")).size(), 138u);
 }
 
+TEST_F(PlaceVoices, CyrillicPathsAreStoredInUtf8AndFoldersFoundInEitherCase) {
+    // "Речь\голос.wav", then "РЕЧЬ\Ёж.wav" into the same folder.
+    put_list(full_list({"#\xD0\xE5\xF7\xFC\\\xE3\xEE\xEB\xEE\xF1.wav", "#\xD0\xC5\xD7\xDC\\\xA8\xE6.wav"}), true);
+    mkdirs(kSoundRoot);
+    expect_run(run("placevoices"), 0, {});
+    std::filesystem::path speech = host(kSoundRoot) / "Речь";
+    EXPECT_EQ(names_in(speech), std::vector<std::string>({"Ёж.wav", "голос.wav"}));
+    EXPECT_EQ(get(kSoundRoot + "\xD0\xE5\xF7\xFC\\\xE3\xEE\xEB\xEE\xF1.wav"), get(kVoice4 + "000.wav"));
+    EXPECT_EQ(get(kSoundRoot + "\xD0\xE5\xF7\xFC\\\xA8\xE6.wav"), get(kVoice4 + "001.wav"));
+}
+
 TEST_F(PlaceVoices, BadListsPlaceNothingAndFailuresStop) {
     expect_run(run("placevoices"), 1, {"Can't open"});
     mkdirs(kSoundRoot);

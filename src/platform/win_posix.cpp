@@ -34,18 +34,47 @@ bool is_dir(const std::string& p) {
     return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool is_folder(int fd) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool exists(const std::string& p) {
     struct stat st;
     return ::stat(p.c_str(), &st) == 0;
 }
 
-// Names of a directory grouped by their folded spelling (fold_case). A directory is
-// read once and kept for as long as its time stamps stay the same; the calls
-// of this layer that add or remove entries keep the copy up to date, so that
-// a job writing thousands of files into one folder does not read the folder
-// again for each of them.
+bool ascii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// A name as the jobs spell it (Windows-1251) and as it is stored on disk
+// (UTF-8, as Wine stores it); an ASCII name is the same in both.
+std::string disk_name(const std::string& name) { return ascii(name) ? name : to_utf8(name); }
+// The jobs' spelling of a name on disk: false when it has none (not UTF-8,
+// or a character that Windows-1251 cannot hold).
+bool job_name(const std::string& disk, std::string* name) {
+    if (ascii(disk)) {
+        *name = disk;
+        return true;
+    }
+    return from_utf8(disk, name);
+}
+
+// The names of a directory that the jobs can see, grouped by their folded
+// spelling (fold_case). A directory is read once and kept for as long as its
+// time stamps stay the same; the calls of this layer that add or remove
+// entries keep the copy up to date, so that a job writing thousands of files
+// into one folder does not read the folder again for each of them, and a
+// lookup takes one look at the folder.
+struct Entry {
+    std::string name; // as the jobs spell it
+    std::string disk; // as it is stored
+};
 struct Listing {
-    std::unordered_map<std::string, std::vector<std::string>> names;
+    std::unordered_map<std::string, std::vector<Entry>> names;
     struct stat stamp {};
 };
 std::map<std::string, Listing> g_listings;
@@ -55,6 +84,8 @@ bool same_stamp(const struct stat& a, const struct stat& b) {
            a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
            a.st_ctim.tv_nsec == b.st_ctim.tv_nsec && a.st_size == b.st_size;
 }
+
+bool entry_less(const Entry& a, const Entry& b) { return name_less(a.name, b.name); }
 
 const Listing* listing_of(const std::string& dir) {
     struct stat st;
@@ -66,12 +97,12 @@ const Listing* listing_of(const std::string& dir) {
     Listing l;
     l.stamp = st;
     while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
-        l.names[fold_case(n)].push_back(n);
+        std::string disk = e->d_name, name;
+        if (disk == "." || disk == ".." || !job_name(disk, &name)) continue;
+        l.names[fold_case(name)].push_back({std::move(name), std::move(disk)});
     }
     ::closedir(d);
-    for (auto& [key, names] : l.names) std::sort(names.begin(), names.end(), name_less);
+    for (auto& [key, entries] : l.names) std::sort(entries.begin(), entries.end(), entry_less);
     Listing& kept = g_listings[dir];
     kept = std::move(l);
     return &kept;
@@ -85,42 +116,60 @@ void split_native(const std::string& p, std::string* dir, std::string* name) {
 
 // Brings the kept copy of a folder up to date after this layer changed it.
 void note_change(const std::string& p, bool added) {
-    std::string dir, name;
-    split_native(p, &dir, &name);
+    std::string dir, disk, name;
+    split_native(p, &dir, &disk);
     auto it = g_listings.find(dir);
     if (it == g_listings.end()) return;
     Listing& l = it->second;
-    auto& names = l.names[fold_case(name)];
-    names.erase(std::remove(names.begin(), names.end(), name), names.end());
-    if (added) {
-        names.push_back(name);
-        std::sort(names.begin(), names.end(), name_less);
-    } else if (names.empty()) {
-        l.names.erase(fold_case(name));
+    if (job_name(disk, &name)) {
+        std::string key = fold_case(name);
+        auto& entries = l.names[key];
+        entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.disk == disk; }),
+                      entries.end());
+        if (added) {
+            entries.push_back({name, disk});
+            std::sort(entries.begin(), entries.end(), entry_less);
+        } else if (entries.empty()) {
+            l.names.erase(key);
+        }
     }
     if (::stat(dir.c_str(), &l.stamp) != 0) g_listings.erase(it);
 }
 
 void note_added(const std::string& p) { note_change(p, true); }
+void note_removed(const std::string& p) { note_change(p, false); }
 
 // Folder parts of Windows paths (after their drive or working directory) and
 // the folders they name. A new folder or a rename may change what a folder
 // part names, so both forget them all.
 std::unordered_map<std::string, std::string> g_folders;
-void note_removed(const std::string& p) { note_change(p, false); }
 
-// The existing entry of `dir` that `comp` names: the exact spelling when it
-// exists, else the first (name_less) that differs only in case.
-bool find_entry(const std::string& dir, const std::string& comp, std::string* found) {
-    if (exists(dir + "/" + comp)) {
-        *found = comp;
-        return true;
+// The current folder, as the system gives it; read again only after a change
+// of folder.
+std::string g_cwd;
+const std::string& current_folder() {
+    if (g_cwd.empty()) {
+        char buf[4096];
+        g_cwd = ::getcwd(buf, sizeof buf) ? buf : ".";
     }
+    return g_cwd;
+}
+
+// The stored name of the existing entry of `dir` that `comp` names: the
+// exact spelling when it exists, else the first (name_less) that differs only
+// in case.
+bool find_entry(const std::string& dir, const std::string& comp, std::string* found) {
     const Listing* l = listing_of(dir);
-    if (!l) return false;
+    if (!l) { // not a folder, or one that cannot be listed: the exact spelling alone
+        *found = disk_name(comp);
+        return exists(dir + "/" + *found);
+    }
     auto it = l->names.find(fold_case(comp));
     if (it == l->names.end() || it->second.empty()) return false;
-    *found = it->second.front();
+    const Entry* pick = &it->second.front();
+    for (const Entry& e : it->second)
+        if (e.name == comp) pick = &e;
+    *found = pick->disk;
     return true;
 }
 
@@ -155,17 +204,18 @@ std::string resolve(const char* path, bool* found) {
         cur = prefix_dir() + "/dosdevices/c:";
         floor = cur.size();
     } else {
-        char buf[4096];
-        if (::getcwd(buf, sizeof buf)) cur = buf;
-        else cur = ".";
+        cur = current_folder();
         floor = 1;
     }
     std::vector<std::string> comps = split_components(p);
-    bool present = false;
+    // Whether `cur` exists, as far as known: the first look into the start
+    // folder tells whether it is there.
+    bool present = true, looked = false;
     auto walk = [&](size_t from, size_t to) {
         for (size_t i = from; i < to; ++i) {
             const std::string& comp = comps[i];
             if (comp.empty() || comp == ".") continue;
+            looked = true;
             if (comp == "..") {
                 size_t slash = cur.rfind('/');
                 if (slash != std::string::npos && slash >= floor) cur.resize(slash);
@@ -177,7 +227,7 @@ std::string resolve(const char* path, bool* found) {
             if (present && find_entry(cur, comp, &found)) {
                 cur += (cur == "/" ? "" : "/") + found;
             } else {
-                cur += (cur == "/" ? "" : "/") + comp;
+                cur += (cur == "/" ? "" : "/") + disk_name(comp);
                 present = false;
             }
         }
@@ -186,9 +236,8 @@ std::string resolve(const char* path, bool* found) {
     // thousands of files in the same few folders.
     const std::string& last = comps.back();
     if (comps.size() < 2 || last.empty() || last == "." || last == "..") {
-        present = is_dir(cur);
         walk(0, comps.size());
-        *found = present || exists(cur);
+        *found = looked ? present : is_dir(cur);
         return cur;
     }
     std::string key = cur;
@@ -198,10 +247,9 @@ std::string resolve(const char* path, bool* found) {
         cur = kept->second;
         present = true;
     } else {
-        present = is_dir(cur);
         walk(0, comps.size() - 1);
-        if (present && is_dir(cur)) g_folders.emplace(key, cur);
-        else present = present && is_dir(cur);
+        present = looked ? present && is_dir(cur) : is_dir(cur);
+        if (present) g_folders.emplace(key, cur);
     }
     walk(comps.size() - 1, comps.size());
     *found = present;
@@ -353,6 +401,11 @@ FILE* open_text(const std::string& p, char kind) {
         fail_with(errno);
         return nullptr;
     }
+    if (kind == 'r' && is_folder(fd)) {
+        ::close(fd);
+        fail_with(EACCES); // as Windows answers for a folder opened as a file
+        return nullptr;
+    }
     auto* t = new TextFile;
     t->fd = fd;
     cookie_io_functions_t io{text_read, text_write, text_seek, text_close};
@@ -380,6 +433,10 @@ FILE* fopen(const char* path, const char* mode) {
     return fopen_native(p, mode);
 }
 
+// Windows opens neither a folder nor a read-only file for writing (the
+// write-permission bits tell it even where root may write).
+bool refuses_writing(const struct stat& st) { return S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0; }
+
 FILE* fopen_native(const std::string& p, const char* mode) {
     char kind = mode[0];
     if (kind != 'r' && kind != 'w' && kind != 'a') {
@@ -388,21 +445,30 @@ FILE* fopen_native(const std::string& p, const char* mode) {
     }
     bool binary = std::strchr(mode, 'b') != nullptr;
     bool update = std::strchr(mode, '+') != nullptr;
-    if (is_dir(p)) {
-        fail_with(EACCES); // as Windows answers for a folder opened as a file
-        return nullptr;
+    bool writes = kind != 'r' || update;
+    bool was_there = false;
+    if (writes) {
+        struct stat st;
+        was_there = ::stat(p.c_str(), &st) == 0;
+        if (was_there && refuses_writing(st)) {
+            fail_with(EACCES);
+            return nullptr;
+        }
     }
-    if ((kind != 'r' || update) && !can_take_file_native(p)) return nullptr; // read-only
-    bool was_there = kind != 'r' && exists(p);
     FILE* f;
     if (binary || update) {
         char m[4] = {kind, update ? '+' : '\0', '\0', '\0'};
         f = ::fopen(p.c_str(), m);
         if (!f) fail_with(errno);
+        else if (!writes && is_folder(fileno(f))) {
+            std::fclose(f);
+            fail_with(EACCES); // as Windows answers for a folder opened as a file
+            return nullptr;
+        }
     } else {
         f = open_text(p, kind);
     }
-    if (f && kind != 'r' && !was_there) note_added(p);
+    if (f && writes && !was_there) note_added(p);
     return f;
 }
 
@@ -412,6 +478,7 @@ int chdir(const char* path) {
         fail_with(errno);
         return -1;
     }
+    g_cwd.clear();
     return 0;
 }
 
@@ -467,9 +534,7 @@ int replace(const char* from, const char* to) {
 
 bool can_take_file_native(const std::string& p) {
     struct stat st;
-    if (::stat(p.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || (st.st_mode & 0222) == 0)) {
-        // Windows opens neither a folder nor a read-only file for writing
-        // (the write-permission bits tell it even where root may write).
+    if (::stat(p.c_str(), &st) == 0 && refuses_writing(st)) {
         fail_with(EACCES);
         return false;
     }
@@ -558,12 +623,12 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     }
     std::string native_dir = native_path(dir.c_str());
     std::vector<FindData> matches;
-    auto add = [&](const std::string& n) {
+    auto add = [&](const Entry& e) {
         struct stat st;
         uint32_t size = 0;
-        if (::stat((native_dir + "/" + n).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        if (::stat((native_dir + "/" + e.disk).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
             size = uint32_t(st.st_size); // the search reports 32-bit sizes
-        matches.push_back({n, size});
+        matches.push_back({e.name, size});
     };
     if (const Listing* l = listing_of(native_dir)) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {
@@ -571,11 +636,11 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
             // to look at the other names of the folder.
             auto it = l->names.find(fold_case(name_pat));
             if (it != l->names.end())
-                for (const std::string& n : it->second) add(n);
+                for (const Entry& e : it->second) add(e);
         } else {
-            for (const auto& [key, names] : l->names)
-                for (const std::string& n : names)
-                    if (wildcard_match(name_pat, n)) add(n);
+            for (const auto& [key, entries] : l->names)
+                for (const Entry& e : entries)
+                    if (wildcard_match(name_pat, e.name)) add(e);
         }
     }
     return detail::start_search(std::move(matches), fd);

@@ -1,6 +1,9 @@
 // The Windows file system as the jobs see it, on Windows itself.
 //
-// Paths go to the runtime's ANSI functions unchanged, as bytes. The runtime
+// Paths are Windows-1251 bytes for the jobs, whatever code page the system
+// runs with: they go to the runtime's and the system's wide-character
+// functions converted from Windows-1251, and names read back are converted to
+// it (a name that Windows-1251 cannot spell is seen by no search). The system
 // already matches names without regard to case, refuses to open folders as
 // files and never lets a rename replace a file. What it does differently from
 // what the jobs are promised is made good here:
@@ -62,7 +65,26 @@ int errno_of(DWORD code) {
 
 void fail_with_last_error() { fail_with(errno_of(GetLastError())); }
 
-DWORD attributes(const std::string& p) { return GetFileAttributesA(p.c_str()); }
+// Windows-1251 to UTF-16 and back.
+std::wstring wide(std::string_view s) {
+    std::wstring w;
+    w.reserve(s.size());
+    for (char c : s) w += wchar_t(cp1251_char(static_cast<unsigned char>(c)));
+    return w;
+}
+
+// False when the name holds a character that Windows-1251 cannot hold.
+bool narrow(const wchar_t* w, std::string* out) {
+    out->clear();
+    for (; *w; ++w) {
+        int b = cp1251_byte(char32_t(*w)); // a surrogate has no byte either
+        if (b <= 0) return false;
+        *out += char(b);
+    }
+    return true;
+}
+
+DWORD attributes(const std::string& p) { return GetFileAttributesW(wide(p).c_str()); }
 
 bool is_dir(const std::string& p) {
     DWORD a = attributes(p);
@@ -75,7 +97,7 @@ bool is_dir(const std::string& p) {
 // it ends the file. A file that holds a Ctrl-Z is therefore decoded here into
 // a temporary file (gone when the stream is closed) that is read instead.
 bool holds_ctrl_z(const std::string& p) {
-    FILE* f = ::fopen(p.c_str(), "rb");
+    FILE* f = ::_wfopen(wide(p).c_str(), L"rb");
     if (!f) return false;
     std::vector<char> buf(1 << 16);
     bool found = false;
@@ -86,24 +108,24 @@ bool holds_ctrl_z(const std::string& p) {
 }
 
 FILE* open_text_for_reading(const std::string& p) {
-    FILE* in = ::fopen(p.c_str(), "rb");
+    FILE* in = ::_wfopen(wide(p).c_str(), L"rb");
     if (!in) {
         fail_with(errno);
         return nullptr;
     }
-    char dir[MAX_PATH + 1], name[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof dir, dir);
-    if (n == 0 || n > MAX_PATH || GetTempFileNameA(dir, "lbt", 0, name) == 0) {
+    wchar_t dir[MAX_PATH + 1], name[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+    if (n == 0 || n > MAX_PATH || GetTempFileNameW(dir, L"lbt", 0, name) == 0) {
         fail_with_last_error();
         std::fclose(in);
         return nullptr;
     }
-    int fd = ::_open(name, _O_RDWR | _O_BINARY | _O_TRUNC | _O_TEMPORARY | _O_SHORT_LIVED, _S_IREAD | _S_IWRITE);
+    int fd = ::_wopen(name, _O_RDWR | _O_BINARY | _O_TRUNC | _O_TEMPORARY | _O_SHORT_LIVED, _S_IREAD | _S_IWRITE);
     FILE* out = fd < 0 ? nullptr : ::_fdopen(fd, "w+b");
     if (!out) {
         fail_with(errno);
         if (fd >= 0) ::_close(fd);
-        DeleteFileA(name);
+        DeleteFileW(name);
         std::fclose(in);
         return nullptr;
     }
@@ -164,14 +186,15 @@ FILE* fopen_native(const std::string& p, const char* mode) {
     }
     if ((kind != 'r' || update) && !can_take_file_native(p)) return nullptr;
     if (kind == 'r' && !binary && !update && holds_ctrl_z(p)) return open_text_for_reading(p);
-    char m[4] = {kind, update ? '+' : (binary ? 'b' : 't'), update ? (binary ? 'b' : 't') : '\0', '\0'};
-    FILE* f = ::fopen(p.c_str(), m);
+    wchar_t m[4] = {wchar_t(kind), update ? L'+' : (binary ? L'b' : L't'), update ? (binary ? L'b' : L't') : L'\0',
+                    L'\0'};
+    FILE* f = ::_wfopen(wide(p).c_str(), m);
     if (!f) fail_with(errno);
     return f;
 }
 
 int chdir(const char* path) {
-    if (::_chdir(path) != 0) {
+    if (::_wchdir(wide(path).c_str()) != 0) {
         fail_with(errno);
         return -1;
     }
@@ -179,7 +202,7 @@ int chdir(const char* path) {
 }
 
 int mkdir(const char* path) {
-    if (::_mkdir(path) != 0) {
+    if (::_wmkdir(wide(path).c_str()) != 0) {
         fail_with(errno);
         return -1;
     }
@@ -193,7 +216,7 @@ int remove_native(const std::string& p) {
         fail_with(EACCES);
         return -1;
     }
-    if (!DeleteFileA(p.c_str())) {
+    if (!DeleteFileW(wide(p).c_str())) {
         fail_with_last_error();
         return -1;
     }
@@ -201,7 +224,7 @@ int remove_native(const std::string& p) {
 }
 
 int rename(const char* from, const char* to) {
-    if (!MoveFileA(from, to)) { // never replaces an existing file
+    if (!MoveFileW(wide(from).c_str(), wide(to).c_str())) { // never replaces an existing file
         fail_with_last_error();
         return -1;
     }
@@ -213,7 +236,7 @@ int replace_native(const std::string& from, const std::string& to) {
         fail_with(EACCES);
         return -1;
     }
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         fail_with_last_error();
         return -1;
     }
@@ -228,10 +251,10 @@ uint64_t copy_fast(FILE*, FILE*, uint64_t) { return 0; }
 
 std::string native_path(const char* path) {
     // The full path, each component that exists spelled as it is on disk.
-    char full[4 * MAX_PATH];
-    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
-    if (n == 0 || n >= sizeof full) return path;
-    std::string p(full);
+    wchar_t full[4 * MAX_PATH];
+    DWORD n = GetFullPathNameW(wide(path).c_str(), 4 * MAX_PATH, full, nullptr);
+    std::string p;
+    if (n == 0 || n >= 4 * MAX_PATH || !narrow(full, &p)) return path;
     size_t at = p.size() >= 3 && p[1] == ':' && p[2] == '\\' ? 3 : 0; // past "x:\"
     if (at == 0) return p; // a network path: as given
     std::string out = p.substr(0, at);
@@ -241,11 +264,12 @@ std::string native_path(const char* path) {
         if (end == std::string::npos) end = p.size();
         std::string comp = p.substr(at, end - at);
         if (present && !comp.empty() && comp.find_first_of("*?") == std::string::npos) {
-            WIN32_FIND_DATAA w;
-            HANDLE h = FindFirstFileA((out + comp).c_str(), &w);
+            WIN32_FIND_DATAW w;
+            HANDLE h = FindFirstFileW(wide(out + comp).c_str(), &w);
             if (h != INVALID_HANDLE_VALUE) {
                 FindClose(h);
-                if (fold_case(w.cFileName) == fold_case(comp)) comp = w.cFileName;
+                std::string found;
+                if (narrow(w.cFileName, &found) && fold_case(found) == fold_case(comp)) comp = found;
             } else {
                 present = false;
             }
@@ -259,7 +283,7 @@ std::string native_path(const char* path) {
 
 bool same_file(const char* a, const char* b) {
     auto identity = [](const char* p, BY_HANDLE_FILE_INFORMATION* info) {
-        HANDLE h = CreateFileA(p, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        HANDLE h = CreateFileW(wide(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return false;
         bool ok = GetFileInformationByHandle(h, info) != 0;
@@ -295,16 +319,16 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     // match and every name the matcher takes is seen.
     bool exact = name_pat.find_first_of("*?") == std::string::npos;
     std::vector<FindData> matches;
-    WIN32_FIND_DATAA w;
-    HANDLE h = FindFirstFileA((dir + (exact ? name_pat : "*")).c_str(), &w);
+    WIN32_FIND_DATAW w;
+    HANDLE h = FindFirstFileW(wide(dir + (exact ? name_pat : "*")).c_str(), &w);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            std::string n = w.cFileName;
-            if (n == "." || n == "..") continue;
+            std::string n;
+            if (!narrow(w.cFileName, &n) || n == "." || n == "..") continue;
             if (exact ? fold_case(n) != fold_case(name_pat) : !wildcard_match(name_pat, n)) continue;
             bool folder = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow)}); // 32-bit sizes
-        } while (FindNextFileA(h, &w));
+        } while (FindNextFileW(h, &w));
         FindClose(h);
     }
     return detail::start_search(std::move(matches), fd);

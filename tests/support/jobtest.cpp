@@ -1,5 +1,7 @@
 #include "support/jobtest.hpp"
 
+#include "platform/win.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
@@ -197,7 +199,7 @@ fs::path JobTest::host(const std::string& winpath) const {
     std::string comp;
     for (char c : p + "\\") {
         if (c == '\\') {
-            if (!comp.empty()) out /= comp;
+            if (!comp.empty()) out /= win::to_utf8(comp); // names are stored in UTF-8, as Wine stores them
             comp.clear();
         } else {
             comp += c;

@@ -83,7 +83,8 @@ public:
 
     std::filesystem::path root() const { return root_; }
     std::filesystem::path prefix() const { return root_ / "prefix"; }
-    // The file system's path of a Windows path, spelled exactly as given.
+    // The file system's path of a Windows path, spelled exactly as given (its
+    // Windows-1251 names in UTF-8, as they are stored).
     std::filesystem::path host(const std::string& winpath) const;
 
     // Where a job that explains itself says a Windows path lies: on Linux the
