@@ -97,11 +97,7 @@ std::string folder_of(const std::string& path) {
 
 const char* use_word(int use) { return use == Reads ? "read" : use == Writes ? "written" : "rewritten"; }
 
-std::string current_folder() {
-    std::error_code ec;
-    fs::path p = fs::current_path(ec);
-    return ec ? std::string(".") : p.string();
-}
+std::string current_folder() { return win::native_path("."); }
 
 std::string host(const std::string& path) { return win::native_path(path.c_str()); }
 
