@@ -6,10 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <new>
 #include <stdexcept>
-#include <system_error>
 
 #ifndef LOCBENCH_VERSION
 #define LOCBENCH_VERSION "unknown"
@@ -17,8 +15,6 @@
 #ifndef LOCBENCH_PLATFORM
 #define LOCBENCH_PLATFORM "unknown platform"
 #endif
-
-namespace fs = std::filesystem;
 
 namespace about {
 
@@ -101,10 +97,7 @@ std::string current_folder() { return win::native_path("."); }
 
 std::string host(const std::string& path) { return win::native_path(path.c_str()); }
 
-bool is_folder(const std::string& native) {
-    std::error_code ec;
-    return fs::is_directory(native, ec);
-}
+bool is_folder(const std::string& native) { return win::look_native(native).folder; }
 
 // What a look at a path found: whether something of that name is there, a
 // file or a folder, and the file's size.
@@ -121,11 +114,9 @@ Found look(const std::string& path) {
     if (h == -1) return f;
     win::findclose(h);
     f.there = true;
-    std::string native = host(path);
-    f.folder = is_folder(native);
-    std::error_code ec;
-    uint64_t size = f.folder ? 0 : uint64_t(fs::file_size(native, ec));
-    f.size = ec ? fd.size : size;
+    win::NativeEntry e = win::look_native(host(path));
+    f.folder = e.folder;
+    f.size = e.there ? e.size : fd.size;
     return f;
 }
 
@@ -141,13 +132,20 @@ size_t count_matches(const std::string& pattern) {
     return n;
 }
 
-// The deepest folder along a host path that is there.
+// The deepest folder along a host path that is there: the path less its last
+// components, up to the root ("/", or a drive's "C:\").
 std::string deepest_folder(const std::string& native) {
-    std::error_code ec;
-    fs::path p = fs::absolute(native, ec);
-    if (ec) p = native;
-    while (p.has_relative_path() && !is_folder(p.string())) p = p.parent_path();
-    return p.string();
+    std::string p = win::absolute_native(native);
+    while (!is_folder(p)) {
+        size_t cut = p.find_last_of("/\\");
+        if (cut == std::string::npos) break;
+        std::string up = p.substr(0, cut);
+        if (up.empty()) up = p.substr(0, 1);
+        else if (up.back() == ':') up += p[cut];
+        if (up == p) break;
+        p = up;
+    }
+    return p;
 }
 
 std::string missing_at(const std::string& native) {

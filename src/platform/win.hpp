@@ -75,6 +75,18 @@ int error_number();
 // messages that must name the real file.
 std::string native_path(const char* path);
 
+// What a path of the file system's own names (links followed): nothing, a
+// folder, or a file and its size. For telling what is there (--check).
+struct NativeEntry {
+    bool there = false;
+    bool folder = false;
+    uint64_t size = 0; // 0 for a folder
+};
+NativeEntry look_native(const std::string& native);
+// A path of the file system's own made absolute, a relative one taken from
+// the current folder.
+std::string absolute_native(const std::string& native);
+
 // Whether two paths name the same existing file.
 bool same_file(const char* a, const char* b);
 

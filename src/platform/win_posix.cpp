@@ -646,6 +646,21 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     return detail::start_search(std::move(matches), fd);
 }
 
+NativeEntry look_native(const std::string& native) {
+    NativeEntry e;
+    struct stat st;
+    if (::stat(native.c_str(), &st) != 0) return e;
+    e.there = true;
+    e.folder = S_ISDIR(st.st_mode);
+    e.size = e.folder ? 0 : uint64_t(st.st_size);
+    return e;
+}
+
+std::string absolute_native(const std::string& native) {
+    if (!native.empty() && native[0] == '/') return native;
+    return current_folder() + (native.empty() ? "" : "/" + native);
+}
+
 bool same_file(const char* a, const char* b) {
     struct stat x, y;
     return ::stat(native_path(a).c_str(), &x) == 0 && ::stat(native_path(b).c_str(), &y) == 0 &&

@@ -281,6 +281,24 @@ std::string native_path(const char* path) {
     return out;
 }
 
+NativeEntry look_native(const std::string& p) {
+    NativeEntry e;
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExW(wide(p).c_str(), GetFileExInfoStandard, &d)) return e;
+    e.there = true;
+    e.folder = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    e.size = e.folder ? 0 : (uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    return e;
+}
+
+std::string absolute_native(const std::string& p) {
+    wchar_t full[4 * MAX_PATH];
+    DWORD n = GetFullPathNameW(wide(p).c_str(), 4 * MAX_PATH, full, nullptr);
+    std::string out;
+    if (n == 0 || n >= 4 * MAX_PATH || !narrow(full, &out)) return p;
+    return out;
+}
+
 bool same_file(const char* a, const char* b) {
     auto identity = [](const char* p, BY_HANDLE_FILE_INFORMATION* info) {
         HANDLE h = CreateFileW(wide(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
