@@ -10,7 +10,11 @@
 
 include(GNUInstallDirs)
 
-set(LOCBENCH_EXECUTABLES locbench ${LOCBENCH_JOBS})
+# (On Linux the jobs are links to locbench in the build tree.)
+set(LOCBENCH_EXECUTABLES locbench)
+if(WIN32)
+  list(APPEND LOCBENCH_EXECUTABLES ${LOCBENCH_JOBS})
+endif()
 # Their names, one a line, for scripts/package.sh to check the packages by.
 list(JOIN LOCBENCH_EXECUTABLES "\n" locbench_names)
 file(WRITE ${PROJECT_BINARY_DIR}/executables.txt "${locbench_names}\n")

@@ -1,22 +1,37 @@
-// The entry point runs one job, chosen when the program is built (LOCBENCH_JOB
-// names it). Without arguments it runs the job and returns 0; a job that
-// fails ends the process itself with its message and exit code. Arguments
-// ask the job about itself (--help, --check, --version); the locbench
-// executable (LOCBENCH_DISPATCH) also lists every job and runs any of them.
+// The entry point. A job's own executable (LOCBENCH_JOB names the job) holds
+// the code of that job alone; locbench holds every job, listed in
+// locbench_jobs.inc, which the build makes from the jobs.cmake lists. Without
+// arguments it runs its job and returns 0; a job that fails ends the process
+// itself with its message and exit code. Arguments ask the job about itself
+// (--help, --check, --version). locbench runs the job whose name it was
+// started under (a link of that name to it) as that job's own executable
+// does; started as locbench it runs patchpak, lists every job and runs any of
+// them by name.
 #include "jobs/about.hpp"
-
-#ifndef LOCBENCH_JOB
-#define LOCBENCH_JOB patchpak
-#endif
-#ifndef LOCBENCH_DISPATCH
-#define LOCBENCH_DISPATCH 0
-#endif
 
 #define LOCBENCH_NAME_OF(job) #job
 #define LOCBENCH_NAME(job) LOCBENCH_NAME_OF(job)
+#define LOCBENCH_DECLARE(job) void job();
+#define LOCBENCH_RUNNER(job) {LOCBENCH_NAME(job), job},
 
-void LOCBENCH_JOB();
+#ifdef LOCBENCH_JOB
+LOCBENCH_DECLARE(LOCBENCH_JOB)
+#else
+#define LOCBENCH_EACH_JOB LOCBENCH_DECLARE
+#include "locbench_jobs.inc"
+#undef LOCBENCH_EACH_JOB
+#endif
 
 int main(int argc, char** argv) {
-    return about::main(argc, argv, LOCBENCH_NAME(LOCBENCH_JOB), LOCBENCH_JOB, LOCBENCH_DISPATCH != 0);
+#ifdef LOCBENCH_JOB
+    static const std::vector<about::Runner> runners = {LOCBENCH_RUNNER(LOCBENCH_JOB)};
+    return about::main(argc, argv, runners, runners.front().name, false);
+#else
+    static const std::vector<about::Runner> runners = {
+#define LOCBENCH_EACH_JOB LOCBENCH_RUNNER
+#include "locbench_jobs.inc"
+#undef LOCBENCH_EACH_JOB
+    };
+    return about::main(argc, argv, runners, "patchpak", true);
+#endif
 }

@@ -59,6 +59,10 @@ const Job* find(const std::string& name) {
     return nullptr;
 }
 
+std::string shown(const Place& p) { return std::string(p.path) + (p.kind == Kind::Folder && p.names ? p.names : ""); }
+
+const char* use_word(int use) { return use == Reads ? "read" : use == Writes ? "written" : "rewritten"; }
+
 namespace {
 
 const WorkflowInfo& info(Workflow w) {
@@ -70,9 +74,6 @@ const WorkflowInfo& info(Workflow w) {
 bool relative(const std::string& path) {
     return !(path.size() >= 2 && path[1] == ':') && !(!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
-
-// The path as people read it: a folder with the names of its files.
-std::string shown(const Place& p) { return std::string(p.path) + (p.kind == Kind::Folder && p.names ? p.names : ""); }
 
 // The fixed part of a place: the file, the folder (without its last
 // backslash), or the folder a search looks in.
@@ -90,8 +91,6 @@ std::string folder_of(const std::string& path) {
     if (cut == 0 || (cut == 2 && path[1] == ':')) return path.substr(0, cut + 1);
     return path.substr(0, cut);
 }
-
-const char* use_word(int use) { return use == Reads ? "read" : use == Writes ? "written" : "rewritten"; }
 
 std::string current_folder() { return win::native_path("."); }
 
@@ -355,7 +354,33 @@ bool readme_with_tables(const std::string& readme, std::string* out) {
     return true;
 }
 
-int main(int argc, char** argv, const char* name, void (*run)(), bool dispatcher) {
+std::string started_as(const char* argv0) {
+    std::string name = argv0 ? argv0 : "";
+    size_t cut = name.find_last_of("/\\");
+    if (cut != std::string::npos) name.erase(0, cut + 1);
+    const std::string exe = ".exe";
+    if (name.size() <= exe.size()) return name;
+    for (size_t i = 0; i < exe.size(); ++i) {
+        char c = name[name.size() - exe.size() + i];
+        if ((c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c) != exe[i]) return name;
+    }
+    return name.substr(0, name.size() - exe.size());
+}
+
+int main(int argc, char** argv, const std::vector<Runner>& runners, const char* fallback, bool dispatcher) {
+    auto code_of = [&](const std::string& job) -> void (*)() {
+        for (const Runner& r : runners)
+            if (job == r.name) return r.run;
+        return nullptr;
+    };
+    // Started under the name of a job it holds, it is that job's executable.
+    std::string started = started_as(argc > 0 ? argv[0] : nullptr);
+    const char* name = dispatcher ? fallback : runners.front().name;
+    if (code_of(started) && find(started)) {
+        name = find(started)->name;
+        dispatcher = false;
+    }
+    void (*run)() = code_of(name);
     if (argc <= 1) return run_job(run);
     std::string first = argv[1];
     if (dispatcher) {
@@ -363,8 +388,9 @@ int main(int argc, char** argv, const char* name, void (*run)(), bool dispatcher
             list();
             return 0;
         }
-        if (const Job* j = find(first)) {
-            if (argc == 2) return run_job(j->run);
+        const Job* j = find(first);
+        if (j && code_of(first)) {
+            if (argc == 2) return run_job(code_of(first));
             int code = argc == 3 ? answer(*j, argv[2]) : -1;
             return code >= 0 ? code : usage(argc > 3 && is_option(argv[2]) ? argv[3] : argv[2], true, name);
         }

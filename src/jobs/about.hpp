@@ -1,10 +1,12 @@
 // What each job is about, told once as data: its purpose, the fixed files and
 // folders it reads and writes, what it prints, the messages and exit codes it
 // can end with, and its place in its workflow. The answers of the command
-// line (--help, --check, --list) and the job tables of the README are all
-// made from these descriptions.
+// line (--help, --check, --list), the job tables of the README, the manual
+// page and the shell completion are all made from these descriptions.
 //
-// Each subsystem describes its jobs in the about.cpp of its own folder.
+// Each subsystem describes its jobs in the about.cpp of its own folder. A
+// description is data only: the code of a job is linked only into the
+// executables that run it (see main.cpp).
 #pragma once
 
 #include <string>
@@ -61,7 +63,6 @@ extern const Message kOutOfMemory;     // "Out of memory"
 
 struct Job {
     const char* name;
-    void (*run)();
     Workflow workflow;
     const char* purpose; // one sentence, lower case, no full stop
     std::vector<Place> places;
@@ -83,6 +84,12 @@ const std::vector<Job>& texts_jobs();
 const std::vector<const Job*>& jobs();
 const Job* find(const std::string& name);
 
+// How --help names a place: the path as the job names it, a folder with the
+// names of its files ("...\\icons\\NNNN_name.zl").
+std::string shown(const Place& p);
+// How --help names a use: "read", "written" or "rewritten".
+const char* use_word(int use);
+
 // The README's job table of a workflow (Markdown, one line per row).
 std::string readme_table(Workflow w);
 // The README with the table of every workflow made anew between its lines
@@ -90,10 +97,23 @@ std::string readme_table(Workflow w);
 // no such place in it.
 bool readme_with_tables(const std::string& readme, std::string* out);
 
-// The command line of a job executable. Without arguments `run` is run, and
-// its exit code is returned as before; `name` names the job. With
-// `dispatcher` set (the locbench executable) the first argument may also be
-// --list or the name of any job.
-int main(int argc, char** argv, const char* name, void (*run)(), bool dispatcher);
+// The code of a job, by its name.
+struct Runner {
+    const char* name;
+    void (*run)();
+};
+
+// The name a program was started under, as a job would be named: the last
+// component of argv[0], without a ".exe" in any letter case.
+std::string started_as(const char* argv0);
+
+// The command line of an executable that holds the code of `runners`. The
+// job it runs is the one of the name it was started under (a job's own
+// executable, or a link of that name to locbench), when it holds that job's
+// code; otherwise, for the dispatcher (locbench, which holds every job), the
+// job `fallback`, and the first argument may also be --list or the name of
+// any job; otherwise its first job. Without arguments the job is run, and
+// its exit code is returned as before; arguments ask it about itself.
+int main(int argc, char** argv, const std::vector<Runner>& runners, const char* fallback, bool dispatcher);
 
 } // namespace about

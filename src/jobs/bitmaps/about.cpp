@@ -1,15 +1,11 @@
 // What the jobs of this folder are about (see jobs/about.hpp).
 #include "jobs/about.hpp"
 
-void extracttgas();
-void readtgas();
-void comptgas();
-
 namespace about {
 
 const std::vector<Job>& bitmaps_jobs() {
     static const std::vector<Job> jobs = {
-        {"extracttgas", extracttgas, Workflow::Bitmaps,
+        {"extracttgas", Workflow::Bitmaps,
          "writes the image entries of the zund7 icons archive that are tagged \"tga\" as TGA images",
          {
              {Kind::File, Reads, "c:\\games\\ZUND7\\data\\icons.lod", "rb",
@@ -25,7 +21,7 @@ const std::vector<Job>& bitmaps_jobs() {
          "extractlod_icons wrote the entry files into icons_all; their payloads were unpacked outside beside them",
          "edit the images (keeping the 256-colour palette) and put them into readytga; then readtgas"},
 
-        {"readtgas", readtgas, Workflow::Bitmaps,
+        {"readtgas", Workflow::Bitmaps,
          "turns each edited TGA image into a header and palette file and a raw pixel file",
          {
              {Kind::File, Reads, "c:\\games\\ZUND7\\data\\icons1.lod", "rb",
@@ -42,7 +38,7 @@ const std::vector<Job>& bitmaps_jobs() {
          "extracttgas wrote the images; they were edited and put into readytga",
          "pack each raw pixel file of readytga\\pack outside into readytga\\NNNN_name.zl; then comptgas"},
 
-        {"comptgas", comptgas, Workflow::Bitmaps,
+        {"comptgas", Workflow::Bitmaps,
          "joins each header and palette file with its packed pixels into an image entry file",
          {
              {Kind::Search, Reads, "c:\\games\\zund7\\xfiles\\readytga\\*.pl", "rb",

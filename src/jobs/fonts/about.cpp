@@ -1,16 +1,11 @@
 // What the jobs of this folder are about (see jobs/about.hpp).
 #include "jobs/about.hpp"
 
-void extractglyphs();
-void extractfonts();
-void stripeglyphs();
-void buildfont();
-
 namespace about {
 
 const std::vector<Job>& fonts_jobs() {
     static const std::vector<Job> jobs = {
-        {"extractglyphs", extractglyphs, Workflow::Fonts,
+        {"extractglyphs", Workflow::Fonts,
          "writes each glyph of the calig font as a TIFF image of its own",
          {
              {Kind::File, Reads, "e:\\games\\zundfiles\\calig.fnt", "rb",
@@ -23,7 +18,7 @@ const std::vector<Job>& fonts_jobs() {
          "none: it reads the game's font",
          "none: the images show the calig glyphs one by one, for reference"},
 
-        {"extractfonts", extractfonts, Workflow::Fonts,
+        {"extractfonts", Workflow::Fonts,
          "writes the calig font and every FNT font as strip images, each glyph followed by a stripe",
          {
              {Kind::File, Reads, "e:\\games\\zundfiles\\calig.fn1", "rb", "the calig font"},
@@ -40,7 +35,7 @@ const std::vector<Job>& fonts_jobs() {
          "redraw the glyphs in an image editor, moving the stripes so that each glyph gets its width, and save "
          "the strip as c:\\games\\hexfiles\\fonts\\comic.fnt.tif; then buildfont"},
 
-        {"stripeglyphs", stripeglyphs, Workflow::Fonts,
+        {"stripeglyphs", Workflow::Fonts,
          "turns a hand-drawn glyph sheet into a strip image, the glyphs packed to the left with a stripe after each",
          {
              {Kind::File, Reads, "c:\\games\\zundfiles\\calig\\abc.tif", "rb",
@@ -53,7 +48,7 @@ const std::vector<Job>& fonts_jobs() {
          "a new alphabet drawn freely on a sheet in an image editor",
          "check the strip in the editor and save it where buildfont reads it; then buildfont"},
 
-        {"buildfont", buildfont, Workflow::Fonts,
+        {"buildfont", Workflow::Fonts,
          "rebuilds the comic font from an edited strip image, measuring the glyph widths from its stripes",
          {
              {Kind::File, Reads, "c:\\games\\zundfiles\\comic.fnt", "rb",

@@ -1,21 +1,6 @@
 // What the jobs of this folder are about (see jobs/about.hpp).
 #include "jobs/about.hpp"
 
-void extractlod_icons();
-void extractlod_strs();
-void headlast_strs();
-void headlast_icons1();
-void headlast_menu();
-void headfirst_ready();
-void headfirst_texts();
-void headfirst_readystr();
-void headfirst_menu();
-void headfirst_events();
-void updatelod_icons();
-void updatelod_events();
-void rebuildlod_ordered();
-void icontable();
-
 namespace about {
 
 namespace {
@@ -24,9 +9,9 @@ const Message kNoMatch = {"", 5, "its search finds no file"};
 
 // The header-first merges of payloads with the entry header of their icons
 // entry file differ only in their folder and in how the icons file is named.
-Job merge(const char* name, void (*run)(), const char* folder, const char* icons_file, const char* output,
+Job merge(const char* name, const char* folder, const char* icons_file, const char* output,
           const char* what) {
-    return {name, run, Workflow::Lod, what,
+    return {name, Workflow::Lod, what,
             {
                 {Kind::Search, Reads, folder, "rb",
                  "repacked payloads X.zl, each with its unpacked file X beside it", nullptr, true},
@@ -46,7 +31,7 @@ Job merge(const char* name, void (*run)(), const char* folder, const char* icons
 
 const std::vector<Job>& lod_jobs() {
     static const std::vector<Job> jobs = {
-        {"extractlod_icons", extractlod_icons, Workflow::Lod,
+        {"extractlod_icons", Workflow::Lod,
          "writes every entry of the zund7 icons archive as a header-last entry file, with a list of data positions",
          {
              {Kind::File, Reads, "c:\\games\\ZUND7\\data\\icons1.lod", "rb", "the icons archive, 4241 entries"},
@@ -61,7 +46,7 @@ const std::vector<Job>& lod_jobs() {
          "unpack the payloads outside, edit them and pack them again; then a headfirst_* job (or extracttgas "
          "for images)"},
 
-        {"extractlod_strs", extractlod_strs, Workflow::Lod,
+        {"extractlod_strs", Workflow::Lod,
          "writes the text-table entries of the zund6 icons archive as header-last entry files",
          {
              {Kind::File, Reads, "c:\\games\\zund6\\data\\icons.lod", "rb",
@@ -75,7 +60,7 @@ const std::vector<Job>& lod_jobs() {
          "none: the LOD chain starts here",
          "unpack the payloads outside and translate them (readtables dumps the tables for review)"},
 
-        {"headlast_strs", headlast_strs, Workflow::Lod,
+        {"headlast_strs", Workflow::Lod,
          "turns the header-first \".str\" entry files of the icons folder into header-last ones in strs",
          {
              {Kind::Search, Reads, "c:\\games\\zundfiles\\icons\\*.str.zl", "rb", "header-first entry files",
@@ -88,7 +73,7 @@ const std::vector<Job>& lod_jobs() {
          "header-first entry files in zundfiles\\icons (as rebuildlod_ordered reads them)",
          "unpack the payloads outside, which start at byte 0 now"},
 
-        {"headlast_icons1", headlast_icons1, Workflow::Lod,
+        {"headlast_icons1", Workflow::Lod,
          "turns every header-first entry file of the icons1 folder into a header-last one, in place",
          {
              {Kind::Search, Rewrites, "c:\\games\\zundfiles\\icons1\\*.zl", "rb, then wb",
@@ -99,7 +84,7 @@ const std::vector<Job>& lod_jobs() {
          "header-first entry files in zundfiles\\icons1",
          "unpack the payloads outside, which start at byte 0 now"},
 
-        {"headlast_menu", headlast_menu, Workflow::Lod,
+        {"headlast_menu", Workflow::Lod,
          "turns the header-first menu images of the menu folder into payload, palette and header, in place, "
          "with each palette also as a file of its own",
          {
@@ -115,18 +100,18 @@ const std::vector<Job>& lod_jobs() {
          "unpack and edit the images outside, pack them into menu\\ready with the unpacked file and the palette "
          "beside each; then headfirst_menu"},
 
-        merge("headfirst_ready", headfirst_ready, "c:\\games\\zundfiles\\ready\\*.zl", "NNNN_X.zl",
+        merge("headfirst_ready", "c:\\games\\zundfiles\\ready\\*.zl", "NNNN_X.zl",
               "c:\\games\\zundfiles\\ready\\",
               "joins each repacked payload of the ready folder with the entry header of its icons entry file"),
-        merge("headfirst_texts", headfirst_texts, "c:\\games\\zundfiles\\texts\\*.zl", "NNNN_X.zl",
+        merge("headfirst_texts", "c:\\games\\zundfiles\\texts\\*.zl", "NNNN_X.zl",
               "c:\\games\\zundfiles\\texts\\",
               "joins each repacked payload of the texts folder with the entry header of its icons entry file"),
-        merge("headfirst_readystr", headfirst_readystr, "c:\\games\\zundfiles\\ready str\\*.zl", "X.zl",
+        merge("headfirst_readystr", "c:\\games\\zundfiles\\ready str\\*.zl", "X.zl",
               "c:\\games\\zundfiles\\ready str\\",
               "joins each repacked payload of the \"ready str\" folder with the entry header of the icons entry "
               "file of the same name, in the payload's place"),
 
-        {"headfirst_menu", headfirst_menu, Workflow::Lod,
+        {"headfirst_menu", Workflow::Lod,
          "joins each repacked menu image with the entry header of its icons entry file and its palette",
          {
              {Kind::Search, Reads, "c:\\games\\zundfiles\\menu\\ready\\*.zl", "rb",
@@ -143,7 +128,7 @@ const std::vector<Job>& lod_jobs() {
          "headlast_menu; the images were edited and packed outside",
          "put the entry files into the ready folder of the archive update"},
 
-        {"headfirst_events", headfirst_events, Workflow::Lod,
+        {"headfirst_events", Workflow::Lod,
          "joins each repacked event text with the entry header of its entry in the events archive",
          {
              {Kind::File, Reads, "c:\\games\\ZUND7\\data\\events1.lod", "rb",
@@ -159,7 +144,7 @@ const std::vector<Job>& lod_jobs() {
          "the event texts were unpacked, translated and packed again outside",
          "put the entry files into events_ready; then updatelod_events"},
 
-        {"updatelod_icons", updatelod_icons, Workflow::Lod,
+        {"updatelod_icons", Workflow::Lod,
          "rebuilds the zund7 icons archive, taking the ready entry files where there are any",
          {
              {Kind::File, Reads, "c:\\games\\ZUND7\\data\\icons1.lod", "rb", "the source archive, 4241 entries"},
@@ -173,7 +158,7 @@ const std::vector<Job>& lod_jobs() {
          "a headfirst_* job or comptgas made the entry files in icons_ready",
          "none: the game reads the new icons.lod"},
 
-        {"updatelod_events", updatelod_events, Workflow::Lod,
+        {"updatelod_events", Workflow::Lod,
          "rebuilds the zund7 events archive, taking the ready entry files where there are any",
          {
              {Kind::File, Reads, "c:\\games\\ZUND7\\data\\events1.lod", "rb", "the source archive, 198 entries"},
@@ -187,7 +172,7 @@ const std::vector<Job>& lod_jobs() {
          "headfirst_events made the entry files, which were put into events_ready",
          "none: the game reads the new events.lod"},
 
-        {"rebuildlod_ordered", rebuildlod_ordered, Workflow::Lod,
+        {"rebuildlod_ordered", Workflow::Lod,
          "writes the Starhold VI icons archive wholly from entry files, their data in the built-in table order",
          {
              {Kind::File, Reads, "c:\\games\\Starhold VI\\data\\icons1.lod", "rb",
@@ -202,7 +187,7 @@ const std::vector<Job>& lod_jobs() {
          "the entry files were made with the headfirst_* jobs and put into zundfiles\\icons",
          "none: the game reads the new icons.lod"},
 
-        {"icontable", icontable, Workflow::Lod,
+        {"icontable", Workflow::Lod,
          "turns a list of index and position lines into a data-order table file",
          {
              {Kind::File, Reads, "e:\\games\\icons.txt", "rt",

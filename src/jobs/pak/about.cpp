@@ -1,16 +1,11 @@
 // What the jobs of this folder are about (see jobs/about.hpp).
 #include "jobs/about.hpp"
 
-void extractpak();
-void patchpak();
-void placevoices();
-void dumptextbin();
-
 namespace about {
 
 const std::vector<Job>& pak_jobs() {
     static const std::vector<Job> jobs = {
-        {"extractpak", extractpak, Workflow::Pak,
+        {"extractpak", Workflow::Pak,
          "writes every member of the second game's PAK archive to a file named by its flat member name",
          {
              {Kind::File, Reads, "c:\\games\\Brassjaw\\main\\pak0.pak", "rb", "the game's archive"},
@@ -23,7 +18,7 @@ const std::vector<Job>& pak_jobs() {
          "translate the members that hold text (or replace sounds, images) and put the new files, under the same "
          "flat names, into the rus folder beside main; then patchpak"},
 
-        {"patchpak", patchpak, Workflow::Pak,
+        {"patchpak", Workflow::Pak,
          "rebuilds the second game's PAK archive with the translated members and puts it in the old one's place; "
          "run it in a folder beside main and rus, such as the game's bin",
          {
@@ -40,7 +35,7 @@ const std::vector<Job>& pak_jobs() {
          "extractpak wrote the members; the translated ones were put, under their flat names, into ..\\rus",
          "none: the game reads the patched main\\pak0.pak"},
 
-        {"placevoices", placevoices, Workflow::SoundVideo,
+        {"placevoices", Workflow::SoundVideo,
          "copies the second game's numbered recordings of voice set 4 to the sound paths that a list gives",
          {
              {Kind::File, Reads, "c:\\games\\Brassjaw\\xfiles\\s4.txt", "rt",
@@ -55,7 +50,7 @@ const std::vector<Job>& pak_jobs() {
          "none of locbench: the recordings are made outside and numbered in the order of s4.txt",
          "none: the game finds the recordings under its own sound names"},
 
-        {"dumptextbin", dumptextbin, Workflow::Texts,
+        {"dumptextbin", Workflow::Texts,
          "lists the printable runs of the second game's text.bin as numbered records for translators",
          {
              {Kind::File, Reads, "c:\\games\\Brassjaw\\xfiles\\text.bin", "rb", "the game's text data"},

@@ -1,17 +1,11 @@
 // What the jobs of this folder are about (see jobs/about.hpp).
 #include "jobs/about.hpp"
 
-void extractsnd();
-void updatesnd();
-void extractvid();
-void mixsmk();
-void assemblevoices();
-
 namespace about {
 
 const std::vector<Job>& sndvid_jobs() {
     static const std::vector<Job> jobs = {
-        {"extractsnd", extractsnd, Workflow::SoundVideo,
+        {"extractsnd", Workflow::SoundVideo,
          "writes every member of the zund7 sound archive as an entry file of its own",
          {
              {Kind::File, Reads, "c:\\games\\zund7\\sounds\\Audio1.snd", "rb", "the game's original sound archive"},
@@ -24,7 +18,7 @@ const std::vector<Job>& sndvid_jobs() {
          "unpack the sounds to translate, record or edit them, and leave in sound_ready only their new NAME.wav "
          "and packed NAME.wav.zl; then updatesnd"},
 
-        {"updatesnd", updatesnd, Workflow::SoundVideo,
+        {"updatesnd", Workflow::SoundVideo,
          "rebuilds the zund7 sound archive, taking the prepared members where there are any",
          {
              {Kind::File, Reads, "C:\\games\\zund7\\Sounds\\Audio1.snd", "rb",
@@ -42,7 +36,7 @@ const std::vector<Job>& sndvid_jobs() {
          "extractsnd wrote the members; the translated ones were prepared in sound_ready",
          "none: the game reads the new Audio.snd"},
 
-        {"extractvid", extractvid, Workflow::SoundVideo,
+        {"extractvid", Workflow::SoundVideo,
          "writes every member of the zund7 video archive to a file of its own",
          {
              {Kind::File, Reads, "d:\\Anims\\Velor7.vid", "rb", "the original video archive"},
@@ -53,7 +47,7 @@ const std::vector<Job>& sndvid_jobs() {
          "none: it reads the original archive on d:",
          "translate the videos outside and leave in smk only the translated ones, under the same names; then mixsmk"},
 
-        {"mixsmk", mixsmk, Workflow::SoundVideo,
+        {"mixsmk", Workflow::SoundVideo,
          "rebuilds the game's video archive from the original one, taking the translated videos where there are any",
          {
              {Kind::File, Reads, "d:\\Anims\\Velor7.vid", "rb", "the original video archive, 14 entries; it stays as it is"},
@@ -68,7 +62,7 @@ const std::vector<Job>& sndvid_jobs() {
          "extractvid wrote the members; the translated ones were left in smk",
          "none: the game reads the new Anims\\Velor7.vid"},
 
-        {"assemblevoices", assemblevoices, Workflow::SoundVideo,
+        {"assemblevoices", Workflow::SoundVideo,
          "gathers the translated voice recordings under the game's ZM1 sound names, using the game sound where "
          "no recording exists",
          {

@@ -1,14 +1,6 @@
 // What the jobs of this folder are about (see jobs/about.hpp).
 #include "jobs/about.hpp"
 
-void maskbreaks();
-void dumptodo();
-void applytodo_ready();
-void applytodo_threeline();
-void unmaskbreaks();
-void readtables();
-void openbigtext();
-
 namespace about {
 
 namespace {
@@ -21,7 +13,7 @@ const char* const kDone = "c:\\games\\zund7\\xfiles\\text_!\\";
 
 const std::vector<Job>& texts_jobs() {
     static const std::vector<Job> jobs = {
-        {"maskbreaks", maskbreaks, Workflow::Texts,
+        {"maskbreaks", Workflow::Texts,
          "masks the line breaks inside table cells, so that every table row is one line",
          {
              {Kind::Search, Rewrites, "c:\\games\\zund7\\xfiles\\text\\*.txt", "rb, then wb",
@@ -33,7 +25,7 @@ const std::vector<Job>& texts_jobs() {
          "none: the tables of the folder text as the game has them",
          "dumptodo"},
 
-        {"dumptodo", dumptodo, Workflow::Texts,
+        {"dumptodo", Workflow::Texts,
          "writes the numbered translation list of the listed table columns and string files, with byte total "
          "and price",
          {
@@ -50,7 +42,7 @@ const std::vector<Job>& texts_jobs() {
          "translators return one translation per line, in record order, as text\\zund7_ready_rus_str.txt; then "
          "applytodo_ready"},
 
-        {"applytodo_ready", applytodo_ready, Workflow::Texts,
+        {"applytodo_ready", Workflow::Texts,
          "writes the translations back into the listed tables and string files, as new files in text_!",
          {
              {Kind::File, Reads, kTodo, "rt", "the table list"},
@@ -66,7 +58,7 @@ const std::vector<Job>& texts_jobs() {
          "dumptodo wrote the list; the translators returned text\\zund7_ready_rus_str.txt",
          "unmaskbreaks"},
 
-        {"applytodo_threeline", applytodo_threeline, Workflow::Texts,
+        {"applytodo_threeline", Workflow::Texts,
          "writes translations of three lines each back into the listed tables, as new files in text_!",
          {
              {Kind::File, Reads, kTodo, "rt", "the table list (its table section)"},
@@ -82,7 +74,7 @@ const std::vector<Job>& texts_jobs() {
          "the translations came back as text\\stylus.txt, laid out as readtables lays out its dump",
          "unmaskbreaks"},
 
-        {"unmaskbreaks", unmaskbreaks, Workflow::Texts,
+        {"unmaskbreaks", Workflow::Texts,
          "restores the line breaks inside the cells of the translated tables",
          {
              {Kind::Search, Rewrites, "c:\\games\\zund7\\xfiles\\text_!\\*.txt", "rb, then wb",
@@ -94,7 +86,7 @@ const std::vector<Job>& texts_jobs() {
          "applytodo_ready or applytodo_threeline",
          "none: the tables of text_! are ready for the game"},
 
-        {"readtables", readtables, Workflow::Texts,
+        {"readtables", Workflow::Texts,
          "dumps the listed columns of the sixth title's English tables and its string file for review",
          {
              {Kind::File, Reads, "c:\\games\\zund6\\xfiles\\zund6.txt", "rt",
@@ -110,7 +102,7 @@ const std::vector<Job>& texts_jobs() {
          "the English tables and all.str, unpacked outside from entry files such as extractlod_strs writes",
          "none: the dump is read by people"},
 
-        {"openbigtext", openbigtext, Workflow::Texts,
+        {"openbigtext", Workflow::Texts,
          "checks that the three parallel text files of the folder bigtext can be opened",
          {
              {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\bigtext\\zund6eng.txt", "rt",
