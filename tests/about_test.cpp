@@ -5,6 +5,7 @@
 #include "support/jobtest.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -248,6 +249,80 @@ TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
     ASSERT_TRUE(about::readme_with_tables(readme, &made)) << "a workflow's table markers are missing";
     EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
                                "run build/tools/readme_jobs README.md";
+}
+
+std::string file_text(const char* path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// The manual page has a section of its own for every job built, and for
+// nothing else.
+TEST(Docs, ManualPageHasASectionForEveryJob) {
+    std::istringstream page(file_text(LOCBENCH_MAN_PAGE));
+    std::multiset<std::string> sections;
+    for (std::string line; std::getline(page, line);)
+        if (line.rfind(".SS ", 0) == 0) sections.insert(line.substr(4));
+    std::vector<std::string> names = job_names();
+    EXPECT_EQ(sections, std::multiset<std::string>(names.begin(), names.end()));
+}
+
+// What bash offers for the words typed so far (the last one being completed),
+// from the function that the completion file registers for locbench.
+std::set<std::string> completions(const std::vector<std::string>& words) {
+    std::string script = std::string("source \"") + LOCBENCH_BASH_COMPLETION + "\" || exit 1\n" + R"(
+spec=$(complete -p locbench) || exit 1
+fn=${spec#*-F }
+fn=${fn%% *}
+COMP_WORDS=()";
+    for (const std::string& w : words) script += " \"" + w + "\"";
+    script += ")\nCOMP_CWORD=" + std::to_string(words.size() - 1) + R"(
+"$fn"
+printf "%s\n" "${COMPREPLY[@]}"
+)";
+    std::string command = "bash -c '" + script + "'";
+    std::set<std::string> offered;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) {
+        ADD_FAILURE() << "cannot start bash";
+        return offered;
+    }
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    EXPECT_EQ(pclose(p), 0) << command;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) offered.insert(line);
+    return offered;
+}
+
+// `locbench <TAB>` offers every job and option; after a job, the options
+// that ask it about itself; nothing after anything else.
+TEST(Docs, BashCompletesEveryJobAndTheOptions) {
+    const std::set<std::string> about_job = {"--help", "--check", "--version"};
+    std::set<std::string> first = about_job, upd;
+    first.insert("--list");
+    for (const std::string& name : job_names()) {
+        first.insert(name);
+        if (name.rfind("upd", 0) == 0) upd.insert(name);
+    }
+    ASSERT_FALSE(upd.empty());
+    const std::vector<std::pair<std::vector<std::string>, std::set<std::string>>> cases = {
+        {{"locbench", ""}, first},
+        {{"locbench", "upd"}, upd},
+        {{"locbench", "--c"}, {"--check"}},
+        {{"locbench", "extractpak", ""}, about_job},
+        {{"locbench", "patchpak", "--v"}, {"--version"}},
+        {{"locbench", "nosuchjob", ""}, {}},
+        {{"locbench", "--list", ""}, {}},
+        {{"locbench", "extractpak", "--help", ""}, {}},
+    };
+    for (const auto& [words, expected] : cases) {
+        std::string typed;
+        for (const std::string& w : words) typed += w + " ";
+        EXPECT_EQ(completions(words), expected) << typed;
+    }
 }
 
 } // namespace
