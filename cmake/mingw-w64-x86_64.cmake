@@ -12,6 +12,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/${LOCBENCH_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# No time stamp in the .exe header: the same sources give the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
 # The C99 printf of MinGW-w64 ("%zu", "%lld"), the same as on every system.
 add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)

@@ -4,15 +4,15 @@
 set -euo pipefail
 # --tests: what the test suite needs; --windows: the MinGW-w64 cross compiler;
 # --wine: Wine, to run the Windows build's tests; --package: what
-# scripts/package.sh needs for the .deb (dpkg-shlibdeps and file, which
-# CPack uses to name the libraries the executables need).
+# scripts/package.sh needs to make and check the packages (dpkg-dev's
+# dpkg-shlibdeps and dpkg-gencontrol, lintian, zip and unzip, man).
 want=(g++ cmake make)
 for arg in "$@"; do
   case "$arg" in
     --tests) want+=(libgtest-dev libtiff-dev) ;;
     --windows) want+=(g++-mingw-w64-x86-64-posix) ;;
     --wine) want+=(wine64) ;;
-    --package) want+=(dpkg-dev file) ;;
+    --package) want+=(dpkg-dev lintian zip unzip man-db) ;;
   esac
 done
 missing=()
