@@ -74,13 +74,16 @@ build() {
   mkdir -p "$out"
   out=$(cd "$out" && pwd)
   # Optimised as the tests run it (-O2), with Debian's flags: hardening, and
-  # build paths mapped out of the binaries.
+  # the source folder mapped out of the binaries. The build folder too: its
+  # name is in the debug information that the build ID is a hash of.
   export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  local unmap="-ffile-prefix-map=$PWD=. -ffile-prefix-map=$PWD/$linux_dir=build"
   cmake -S . -B "$linux_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLOCBENCH_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
-    "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) $unmap" \
     "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)" >/dev/null
   cmake --build "$linux_dir" -j"$(nproc)"
-  scripts/build-windows.sh "$windows_dir" "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$PWD=." >/dev/null
+  scripts/build-windows.sh "$windows_dir" \
+    "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=$PWD=. -ffile-prefix-map=$PWD/$windows_dir=build" >/dev/null
 
   local version revision arch work
   version=$(project_version)
