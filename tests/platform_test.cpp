@@ -435,6 +435,36 @@ TEST(Io, FormatHasNoLengthLimit) {
     EXPECT_EQ(io::format("%s", std::string(1000, 'x').c_str()).size(), 1000u);
 }
 
+TEST_F(Platform, CopiesMoveTheBytesWhereverTheyLieInTheirPages) {
+    // From and to positions at the same place in a page and at different
+    // ones, runs that end before the source does, and a source shorter than
+    // asked for.
+    const Bytes src = pattern(3 << 20, 7);
+    put("c:\\src.bin", src);
+    struct Case {
+        uint64_t from, to, n, copied;
+    };
+    for (const Case& c : std::vector<Case>{{12, 12, 2 << 20, 2 << 20},
+                                           {12, 1246, (3 << 20) - 12, (3 << 20) - 12},
+                                           {4096, 5, 100000, 100000},
+                                           {(3 << 20) - 70000, 3, 90000, 70000}}) {
+        FILE* in = win::fopen("c:\\src.bin", "rb");
+        FILE* out = win::fopen("c:\\dst.bin", "wb");
+        ASSERT_TRUE(in && out);
+        io::write_zeros(out, c.to, "dst");
+        std::fseek(in, long(c.from), SEEK_SET);
+        EXPECT_EQ(io::copy(in, out, c.n, "dst"), c.copied);
+        std::fputc('!', out); // both positions moved on by what was copied
+        EXPECT_EQ(std::ftell(in), long(c.from + c.copied));
+        std::fclose(in);
+        io::close(out, "dst");
+        Bytes want(c.to, 0);
+        want.insert(want.end(), src.begin() + long(c.from), src.begin() + long(c.from + c.copied));
+        want.push_back('!');
+        EXPECT_EQ(get("c:\\dst.bin"), want) << c.from << " " << c.to;
+    }
+}
+
 TEST_F(Platform, ReplacementKeepsTheOldFileUntilTheNewOneIsComplete) {
     put("c:\\r\\table.txt", "old content");
     {
