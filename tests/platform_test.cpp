@@ -465,6 +465,34 @@ TEST_F(Platform, CopiesMoveTheBytesWhereverTheyLieInTheirPages) {
     }
 }
 
+TEST_F(Platform, LineReaderReadsCrLfAndLfLinesOfAnyLengthAndSeeksBack) {
+    // A line across the 64 KiB buffer, one longer than it, a CR LF split by
+    // it, a lone CR (kept, as text mode keeps it), a last line without LF.
+    const std::string a(65530, 'a'), b(70000, 'b');
+    put("c:\\lines.txt", "x\r\n" + a + "\n" + b + "\r\ny\rz\n\r\nlast");
+    FILE* f = win::fopen("c:\\lines.txt", "rb");
+    io::LineReader in(f);
+    std::vector<std::pair<std::string, uint64_t>> got;
+    for (std::string_view l; in.next(&l);) got.emplace_back(std::string(l), in.offset());
+    const std::vector<std::pair<std::string, uint64_t>> want = {
+        {"x", 0}, {a, 3}, {b, 65534}, {"y\rz", 135536}, {"", 135540}, {"last", 135542}};
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_TRUE(got[i].first == want[i].first) << "line " << i << " is " << got[i].first.size() << " bytes";
+        EXPECT_EQ(got[i].second, want[i].second) << "line " << i;
+    }
+    EXPECT_FALSE(in.failed());
+    // Back to a line read before, in the buffer and far behind it.
+    for (size_t i : {5u, 2u, 0u}) {
+        in.seek(want[i].second);
+        std::string_view l;
+        ASSERT_TRUE(in.next(&l));
+        EXPECT_TRUE(l == want[i].first) << "line " << i;
+        EXPECT_EQ(in.offset(), want[i].second);
+    }
+    std::fclose(f);
+}
+
 TEST_F(Platform, ReplacementKeepsTheOldFileUntilTheNewOneIsComplete) {
     put("c:\\r\\table.txt", "old content");
     {

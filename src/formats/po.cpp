@@ -1,6 +1,7 @@
 #include "formats/po.hpp"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace po {
@@ -163,54 +164,71 @@ bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.
 
 } // namespace
 
-void read(FILE* f, const std::function<void(const Entry&)>& entry,
-          const std::function<void(size_t, const std::string&)>& problem) {
+Reader::Reader(FILE* f) : lines_(f) {}
+
+void Reader::seek(uint64_t offset, size_t first_line) {
+    lines_.seek(offset);
+    lineno_ = first_line - 1;
+}
+
+bool Reader::read(const std::function<bool(const Entry&)>& entry,
+                  const std::function<void(size_t, const std::string&)>& problem) {
     // Where the entry being read stands: what came last decides what may
     // follow, and which string a quoted line goes on.
     enum State { Start, Context, Id, IdPlural, Str, Broken } state = Start;
     Entry e;
+    bool started = false;        // its first line has been read
     std::string* open = nullptr; // the string that quoted lines continue
-    std::string scratch;         // what the quoted lines of a skipped string go to
-    size_t lineno = 0;
+    std::string scratch;         // what the quoted lines of a string not kept go to
 
     auto reset = [&] {
         e = Entry();
+        started = false;
         open = nullptr;
         state = Start;
     };
+    // Ends the entry read so far; false when entry() asks to stop.
     auto finish = [&] {
-        if (state == Str) entry(e);
+        bool go = state != Str || entry(e);
         reset();
+        return go;
     };
     auto fail = [&](const std::string& what) {
-        problem(lineno, what);
+        problem(lineno_, what);
         state = Broken;
         open = nullptr;
     };
 
-    std::string line;
-    for (int c = 0; c != EOF;) {
-        line.clear();
-        while ((c = std::getc(f)) != EOF && c != '\n') line += char(c);
-        if (c == EOF && line.empty()) break;
-        ++lineno;
-        std::string_view l(line);
-        if (lineno == 1 && starts_with(l, "\xEF\xBB\xBF")) l.remove_prefix(3);
+    std::string_view l;
+    while (lines_.next(&l)) {
+        ++lineno_;
+        const uint64_t offset = lines_.offset();
+        if (offset == 0 && starts_with(l, "\xEF\xBB\xBF")) l.remove_prefix(3);
         while (!l.empty() && is_blank(l.back())) l.remove_suffix(1);
-        size_t lead = 0;
-        while (lead < l.size() && is_blank(l[lead])) ++lead;
-        l.remove_prefix(lead);
-
+        while (!l.empty() && is_blank(l.front())) l.remove_prefix(1);
         if (l.empty()) continue; // blank lines may stand anywhere
+
+        // After a msgstr (or a fault) every line but one that goes on with
+        // the msgstr begins the next entry.
+        size_t kw_end = 0;
+        while (kw_end < l.size() && !is_blank(l[kw_end]) && l[kw_end] != '"') ++kw_end;
+        std::string_view kw = l.substr(0, kw_end);
+        bool goes_on = l[0] == '"' || kw == "msgid_plural" || kw == "msgstr" || starts_with(kw, "msgstr[");
+        if ((state == Str || state == Broken) && !goes_on && !finish()) return !lines_.failed();
+        if (state == Broken) continue; // the rest of a faulty entry
+        if (l[0] == '#' && state != Start) {
+            fail("a comment in the middle of an entry, before its msgstr");
+            reset();
+        }
+        if (state == Start && !started && l[0] != '"') {
+            started = true;
+            e.offset = offset;
+            e.first_line = lineno_;
+        }
+
         if (l[0] == '#') {
-            // A comment ends the entry before it; one inside an entry is out
-            // of place.
-            if (state == Str || state == Broken) finish();
-            else if (state != Start) fail("a comment in the middle of an entry, before its msgstr");
-            if (state == Broken) reset();
             if (starts_with(l, "#~")) {
-                // An obsolete entry: the comments read so far were its own.
-                e = Entry();
+                e.fuzzy = false; // the comments read so far were the obsolete entry's
             } else if (starts_with(l, "#,")) {
                 std::string_view flags = l.substr(2);
                 while (!flags.empty()) {
@@ -226,7 +244,6 @@ void read(FILE* f, const std::function<void(const Entry&)>& entry,
             continue;
         }
         if (l[0] == '"') {
-            if (state == Broken) continue;
             if (!open) {
                 fail("a string that belongs to no keyword");
                 continue;
@@ -236,33 +253,26 @@ void read(FILE* f, const std::function<void(const Entry&)>& entry,
             continue;
         }
 
-        size_t kw_end = 0;
-        while (kw_end < l.size() && !is_blank(l[kw_end]) && l[kw_end] != '"') ++kw_end;
-        std::string_view kw = l.substr(0, kw_end);
         std::string_view rest = l.substr(kw_end);
         std::string* target = &scratch;
-        if (kw == "msgctxt" || kw == "msgid") {
-            if (state == Str || state == Broken) finish();
-            if (kw == "msgctxt") {
-                if (state != Start) {
-                    fail("msgctxt where the msgstr of the entry before is expected");
-                    continue;
-                }
-                e.line = lineno;
-                e.has_context = true;
-                state = Context;
-                target = &e.context;
-            } else {
-                if (state != Start && state != Context) {
-                    fail("msgid where the msgstr of the entry before is expected");
-                    continue;
-                }
-                if (state == Start) e.line = lineno;
-                state = Id;
-                target = &e.id;
+        if (kw == "msgctxt") {
+            if (state != Start) {
+                fail("msgctxt where the msgstr of the entry before is expected");
+                continue;
             }
+            e.line = lineno_;
+            e.has_context = true;
+            state = Context;
+            target = &e.context;
+        } else if (kw == "msgid") {
+            if (state != Start && state != Context) {
+                fail("msgid where the msgstr of the entry before is expected");
+                continue;
+            }
+            if (state == Start) e.line = lineno_;
+            state = Id;
+            target = &e.id;
         } else if (kw == "msgid_plural") {
-            if (state == Broken) continue;
             if (state != Id) {
                 fail("msgid_plural without a msgid before it");
                 continue;
@@ -270,7 +280,6 @@ void read(FILE* f, const std::function<void(const Entry&)>& entry,
             e.plural = true;
             state = IdPlural;
         } else if (kw == "msgstr") {
-            if (state == Broken) continue;
             if (state != Id) {
                 fail(state == IdPlural ? "msgstr in a plural entry, which needs msgstr[0], msgstr[1]..."
                                        : "msgstr without a msgid before it");
@@ -279,7 +288,6 @@ void read(FILE* f, const std::function<void(const Entry&)>& entry,
             state = Str;
             target = &e.str;
         } else if (starts_with(kw, "msgstr[")) {
-            if (state == Broken) continue;
             if (state != IdPlural && !(state == Str && e.plural)) {
                 fail("msgstr[] without a msgid_plural before it");
                 continue;
@@ -287,7 +295,6 @@ void read(FILE* f, const std::function<void(const Entry&)>& entry,
             state = Str;
             if (kw == "msgstr[0]") target = &e.str;
         } else {
-            if (state == Str) finish();
             fail("not a PO line: it begins with no keyword, quote or '#'");
             continue;
         }
@@ -300,10 +307,8 @@ void read(FILE* f, const std::function<void(const Entry&)>& entry,
         open = target;
     }
     if (state == Str || state == Broken) finish();
-    else if (state != Start) {
-        ++lineno;
-        problem(lineno, "the file ends in the middle of an entry, before its msgstr");
-    }
+    else if (state != Start) problem(lineno_ + 1, "the file ends in the middle of an entry, before its msgstr");
+    return !lines_.failed();
 }
 
 std::string charset(const std::string& header) {

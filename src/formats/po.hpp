@@ -19,6 +19,8 @@
 // msgstr[1]... instead of one msgstr.
 #pragma once
 
+#include "platform/io.hpp"
+
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -48,7 +50,9 @@ std::string reference(std::string_view file, uint64_t number);
 // ---- Reading
 
 struct Entry {
-    size_t line = 0; // the line of its first keyword, from 1
+    uint64_t offset = 0;   // where it begins in the file: its first comment line, or its first keyword
+    size_t first_line = 0; // the number of that line, from 1
+    size_t line = 0;       // the line of its first keyword
     bool has_context = false;
     bool fuzzy = false;
     bool plural = false;  // has msgid_plural
@@ -57,13 +61,31 @@ struct Entry {
     bool is_header() const { return !has_context && id.empty(); }
 };
 
-// Reads a PO file line by line (CR LF or LF line ends; a UTF-8 byte-order
-// mark is skipped) and calls entry(e) for each complete entry, the header
-// included, obsolete ones left out, and problem(line, what) for each place
-// where it is not PO. After a problem the entry it was in is dropped and
-// reading goes on at the next entry, so that every problem is reported.
-void read(FILE* f, const std::function<void(const Entry& e)>& entry,
-          const std::function<void(size_t line, const std::string& what)>& problem);
+// A PO file, read entry by entry from its start or from any entry found
+// before. Lines end with LF or CR LF; a UTF-8 byte-order mark at the start
+// is skipped.
+class Reader {
+public:
+    // `f` is opened in binary mode.
+    explicit Reader(FILE* f);
+
+    // Reads on from where it stands, calling entry(e) for each complete
+    // entry, the header included, obsolete ones left out, until entry()
+    // returns false or the file ends; and problem(line, what) for each place
+    // where the file is not PO. After a problem the entry it was in is
+    // dropped and reading goes on at the next entry, so that every problem
+    // is told. False when the file cannot be read to its end.
+    bool read(const std::function<bool(const Entry& e)>& entry,
+              const std::function<void(size_t line, const std::string& what)>& problem);
+
+    // Goes to an entry that read() gave before; the next read() begins with it.
+    void seek(const Entry& e) { seek(e.offset, e.first_line); }
+    void seek(uint64_t offset, size_t first_line);
+
+private:
+    io::LineReader lines_;
+    size_t lineno_ = 0; // of the line last read
+};
 
 // The charset that a header's Content-Type field names ("UTF-8"); empty when
 // the header names none.

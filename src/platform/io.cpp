@@ -117,6 +117,52 @@ uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
     return done;
 }
 
+void LineReader::seek(uint64_t offset) {
+    if (offset >= base_ && offset <= base_ + end_) { // still in the buffer
+        pos_ = size_t(offset - base_);
+        return;
+    }
+    std::fseek(f_, long(offset), SEEK_SET);
+    base_ = offset;
+    pos_ = end_ = 0;
+}
+
+bool LineReader::next(std::string_view* line) {
+    offset_ = base_ + pos_;
+    joined_.clear();
+    bool joining = false;
+    for (;;) {
+        if (pos_ == end_) {
+            base_ += end_;
+            pos_ = 0;
+            end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+            if (end_ == 0) {
+                if (std::ferror(f_)) failed_ = true;
+                *line = joined_; // a last line without line feed
+                return joining;
+            }
+        }
+        const char* p = buf_.data() + pos_;
+        const void* nl = std::memchr(p, '\n', end_ - pos_);
+        if (!nl) {
+            joined_.append(p, end_ - pos_);
+            joining = true;
+            pos_ = end_;
+            continue;
+        }
+        size_t n = size_t(static_cast<const char*>(nl) - p);
+        pos_ += n + 1;
+        if (joining) {
+            joined_.append(p, n);
+            *line = joined_;
+        } else {
+            *line = std::string_view(p, n);
+        }
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        return true;
+    }
+}
+
 namespace {
 
 // New contents not yet swapped in. A job that stops on a failure ends through

@@ -78,7 +78,7 @@ const std::vector<Job>& texts_jobs() {
          "makes the ready list of a translated PO file: each text takes its translation or keeps its own text",
          {
              {Kind::File, Reads, kTodo, "rt", "the table list"},
-             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\zund7.po", "rt",
+             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\zund7.po", "rb",
               "the team's translated copy of zund7.pot, UTF-8"},
              {Kind::Folder, Reads, kText, "rt, rb", "the listed tables and string files as they are now", "NAME"},
              {Kind::File, Writes, kReady, "wt",
@@ -94,7 +94,7 @@ const std::vector<Job>& texts_jobs() {
          "makes the ready list of the numbered list filled in with translations, checked against the tables",
          {
              {Kind::File, Reads, kTodo, "rt", "the table list"},
-             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\text\\!out!.txt", "rb, then rt",
+             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\text\\!out!.txt", "rb",
               "dumptodo's list with a translation in place of each placeholder line; Windows-1251, or UTF-8 when "
               "saved so"},
              {Kind::Folder, Reads, kText, "rt, rb", "the listed tables and string files as they are now", "NAME"},

@@ -73,7 +73,7 @@ bool saved_as_utf8(FILE* f) {
 // The lines of the list in Windows-1251, one line of look-ahead.
 class Lines {
 public:
-    Lines(FILE* f, bool utf8, ready::Problems* problems) : f_(f), utf8_(utf8), problems_(problems) {}
+    Lines(FILE* f, bool utf8, ready::Problems* problems) : in_(f), utf8_(utf8), problems_(problems) {}
 
     bool get(std::string* line) {
         if (held_) {
@@ -81,13 +81,15 @@ public:
             *line = last_;
             return true;
         }
-        if (!tables::read_line(f_, &raw_)) return false;
+        std::string_view s;
+        if (!in_.next(&s)) {
+            if (in_.failed()) io::damaged(kListPath, "it cannot be read to its end");
+            return false;
+        }
         ++number_;
-        if (!raw_.empty() && raw_.back() == '\n') raw_.pop_back();
         if (!utf8_) {
-            last_ = raw_;
+            last_ = s;
         } else {
-            std::string_view s(raw_);
             if (number_ == 1 && s.substr(0, 3) == kBom) s.remove_prefix(3);
             decode(s);
         }
@@ -122,10 +124,10 @@ private:
         last_ += part;
     }
 
-    FILE* f_;
+    io::LineReader in_;
     bool utf8_;
     ready::Problems* problems_;
-    std::string raw_, last_;
+    std::string last_;
     size_t number_ = 0;
     bool held_ = false;
 };
@@ -272,10 +274,11 @@ void collecttodo() {
     const std::string list_path = "c:\\games\\zund7\\xfiles\\todo.txt";
     FILE* td = io::open_or_die(list_path.c_str(), "rt");
     tables::enter("c:\\games\\zund7\\xfiles\\text");
-    FILE* scan = io::open_or_die("!out!.txt", "rb");
-    bool utf8 = saved_as_utf8(scan);
-    std::fclose(scan);
-    FILE* in = io::open_or_die("!out!.txt", "rt");
+    // Binary: read once for its encoding, then line by line, CR LF and LF
+    // line ends alike.
+    FILE* in = io::open_or_die("!out!.txt", "rb");
+    bool utf8 = saved_as_utf8(in);
+    std::rewind(in);
     ready::Writer ready;
     ready::Problems problems;
     Lines lines(in, utf8, &problems);
