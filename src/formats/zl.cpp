@@ -12,6 +12,23 @@ namespace zl {
 
 namespace {
 
+// Ends a stream however the work on it ends, a lack of memory included.
+struct Inflating {
+    z_stream s{};
+    Inflating() {
+        if (inflateInit(&s) != Z_OK) throw std::bad_alloc();
+    }
+    ~Inflating() { inflateEnd(&s); }
+};
+
+struct Deflating {
+    z_stream s{};
+    Deflating() {
+        if (deflateInit(&s, Z_BEST_COMPRESSION) != Z_OK) throw std::bad_alloc();
+    }
+    ~Deflating() { deflateEnd(&s); }
+};
+
 // Inflates a zlib stream into *out, stopping one byte past `unpacked`.
 bool inflate_exact(const uint8_t* payload, size_t n, uint32_t unpacked, std::vector<uint8_t>* out,
                    std::string* fault) {
@@ -19,8 +36,8 @@ bool inflate_exact(const uint8_t* payload, size_t n, uint32_t unpacked, std::vec
         *fault = "its payload is empty";
         return false;
     }
-    z_stream s{};
-    if (inflateInit(&s) != Z_OK) throw std::bad_alloc();
+    Inflating inflating;
+    z_stream& s = inflating.s;
     s.next_in = const_cast<Bytef*>(payload);
     s.avail_in = uInt(n); // a stored size, so below 4 GiB
     // A damaged header may give far more than the stream holds: the buffer
@@ -52,28 +69,25 @@ bool inflate_exact(const uint8_t* payload, size_t n, uint32_t unpacked, std::vec
             break;
         }
         if (!probing) have += room - s.avail_out;
-        if (rc == Z_STREAM_END) { // bytes after the stream's end are left unread, as the game leaves them
+        if (rc == Z_STREAM_END) { // bytes of the payload after the stream's end are not looked at
             if (have != unpacked)
                 *fault = io::format("it unpacks to %zu bytes, not the %u its header gives", have, unpacked);
             ok = have == unpacked;
             break;
         }
-        if (rc == Z_MEM_ERROR) {
-            inflateEnd(&s);
-            throw std::bad_alloc();
-        }
+        if (rc == Z_MEM_ERROR) throw std::bad_alloc();
         if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT || rc == Z_STREAM_ERROR) {
             *fault = std::string("its payload is not a valid zlib stream (") + (s.msg ? s.msg : "needs a dictionary") +
                      ")";
             break;
         }
-        // Out of room, or out of input: the stream goes on past the payload.
-        if (s.avail_out > 0 && s.avail_in == 0) {
+        // Room left but no progress: the stream goes on past the payload.
+        // (Out of room, the buffer grows or the probe comes next.)
+        if (s.avail_out > 0 && (s.avail_in == 0 || rc == Z_BUF_ERROR)) {
             *fault = io::format("its zlib stream goes on past the end of its %zu-byte payload", n);
             break;
         }
     }
-    inflateEnd(&s);
     if (!ok) out->clear();
     else out->resize(have);
     return ok;
@@ -93,25 +107,17 @@ bool unpack(const uint8_t* payload, size_t n, uint32_t unpacked, std::vector<uin
 }
 
 std::vector<uint8_t> pack(const uint8_t* data, size_t n) {
-    z_stream s{};
-    if (deflateInit(&s, Z_BEST_COMPRESSION) != Z_OK) throw std::bad_alloc();
-    std::vector<uint8_t> out;
-    try {
-        out.resize(deflateBound(&s, uLong(n)));
-    } catch (...) {
-        deflateEnd(&s);
-        throw;
-    }
-    static uint8_t none = 0; // zlib wants an address even for no bytes
-    s.next_in = n ? const_cast<Bytef*>(data) : &none;
+    Deflating deflating;
+    z_stream& s = deflating.s;
+    std::vector<uint8_t> out(deflateBound(&s, uLong(n)));
+    s.next_in = const_cast<Bytef*>(data);
     s.avail_in = uInt(n);
     s.next_out = out.data();
     s.avail_out = uInt(out.size());
-    int rc = deflate(&s, Z_FINISH); // the bound leaves room for the whole stream
-    size_t made = size_t(s.total_out);
-    deflateEnd(&s);
-    if (rc != Z_STREAM_END) throw std::bad_alloc(); // only a lack of memory stops deflate here
-    out.resize(made);
+    // The bound leaves room for the whole stream: only a lack of memory
+    // stops it short.
+    if (deflate(&s, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
+    out.resize(size_t(s.total_out));
     return out;
 }
 
