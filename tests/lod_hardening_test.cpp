@@ -223,7 +223,8 @@ std::vector<Scenario> lod_scenarios() {
         {"unpackpayloads", "unpackpayloads", "c:\\",
          [=](JobTest& t) {
              t.put(kXfiles + "icons_all\\0003_logo.zl", logo);
-             t.put(kXfiles + "icons_all\\0005_raw.zl", concat({pattern(40, 8), entry_header("raw", "", 0, 40, 0, 0, 40)}));
+             t.put(kXfiles + "icons_all\\0005_raw.zl",
+                   concat({pattern(40, 8), entry_header("raw", "", 0, 40, 0, 0, 40)}));
              t.put(kZ + "strs\\0123_foo.str.zl",
                    concat({text_z, entry_header("foo.str", "", 0, uint32_t(text_z.size()), 0, 0, 80)}));
          },

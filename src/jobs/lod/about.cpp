@@ -52,12 +52,6 @@ std::vector<Place> unpack_folder(const char* search, const char* folder, const c
              "the unpacked payload of each X.zl; an X already there is never overwritten", "X"}};
 }
 
-// A folder of packpayloads: the unpacked files, and the packed files made
-// of them.
-std::vector<Place> pack_folder(const char* search, const char* what, const char* folder, const char* names,
-                               const char* made) {
-    return {{Kind::Search, Reads, search, "rb", what}, {Kind::Folder, Writes, folder, "wb", made, names}};
-}
 
 std::vector<Place> joined(const std::vector<std::vector<Place>>& parts) {
     std::vector<Place> all;
@@ -65,8 +59,13 @@ std::vector<Place> joined(const std::vector<std::vector<Place>>& parts) {
     return all;
 }
 
-const char* const kPackedAnew =
-    "each packed anew, zlib at its best compression; an earlier X.zl is replaced only once the new one is complete";
+const char* const kPackedAnew = "each file packed anew; an earlier one is replaced only once the new one is complete";
+
+// A folder of packpayloads: the unpacked files, and the folder of the packed
+// files X.zl made of them.
+std::vector<Place> pack_folder(const char* search, const char* what, const char* folder) {
+    return {{Kind::Search, Reads, search, "rb", what}, {Kind::Folder, Writes, folder, "wb", kPackedAnew, "X.zl"}};
+}
 
 } // namespace
 
@@ -143,23 +142,18 @@ const std::vector<Job>& lod_jobs() {
 
         {"unpackpayloads", unpackpayloads, Workflow::Lod,
          "unpacks the payload of every header-last entry file into the unpacked file beside it, held to the sizes "
-         "its entry header gives",
+         "its entry header gives; a folder that is missing is skipped",
          joined({unpack_folder("c:\\games\\zund7\\xfiles\\icons_all\\*.zl", "c:\\games\\zund7\\xfiles\\icons_all\\",
-                               "header-last entry files X.zl, as extractlod_icons writes them; a missing folder "
-                               "is skipped"),
+                               "header-last entry files X.zl (extractlod_icons)"),
                  unpack_folder("c:\\games\\zund6\\xfiles\\icons_txt_str\\*.zl",
                                "c:\\games\\zund6\\xfiles\\icons_txt_str\\",
-                               "header-last entry files X.zl, as extractlod_strs writes them; a missing folder "
-                               "is skipped"),
+                               "header-last entry files X.zl (extractlod_strs)"),
                  unpack_folder("c:\\games\\zundfiles\\strs\\*.zl", "c:\\games\\zundfiles\\strs\\",
-                               "header-last entry files X.zl, as headlast_strs writes them; a missing folder is "
-                               "skipped"),
+                               "header-last entry files X.zl (headlast_strs)"),
                  unpack_folder("c:\\games\\zundfiles\\icons1\\*.zl", "c:\\games\\zundfiles\\icons1\\",
-                               "header-last entry files X.zl, as headlast_icons1 leaves them; a missing folder is "
-                               "skipped"),
+                               "header-last entry files X.zl (headlast_icons1)"),
                  unpack_folder("c:\\games\\zundfiles\\menu\\*.zl", "c:\\games\\zundfiles\\menu\\",
-                               "header-last menu images X.zl, as headlast_menu leaves them; a missing folder is "
-                               "skipped")}),
+                               "header-last menu images X.zl (headlast_menu)")}),
          "the path of each unpacked file written; \"skipping PATH: no such folder\" for a folder that is not there; "
          "at the end \"kept PATH: ...\" for each unpacked file that differs from its payload, and the counts",
          {{"Damaged file PATH: WHAT", 1,
@@ -171,25 +165,24 @@ const std::vector<Job>& lod_jobs() {
          "packed again; then packpayloads"},
 
         {"packpayloads", packpayloads, Workflow::Lod,
-         "packs every edited unpacked file into the packed payload beside it that comptgas or a headfirst_* job "
-         "takes in",
-         joined({pack_folder("c:\\games\\zund7\\xfiles\\readytga\\pack\\*", "the raw pixel files of readtgas; a "
-                             "missing folder is skipped",
-                             "c:\\games\\zund7\\xfiles\\readytga\\", "X.zl", kPackedAnew),
-                 pack_folder("c:\\games\\zundfiles\\ready\\*", "edited payloads X, for headfirst_ready (the .zl and "
-                             ".act files there are passed by); a missing folder is skipped",
-                             "c:\\games\\zundfiles\\ready\\", "X.zl", kPackedAnew),
-                 pack_folder("c:\\games\\zundfiles\\texts\\*", "edited payloads X, for headfirst_texts (the .zl and "
-                             ".act files there are passed by); a missing folder is skipped",
-                             "c:\\games\\zundfiles\\texts\\", "X.zl", kPackedAnew),
-                 pack_folder("c:\\games\\zundfiles\\ready str\\*", "edited payloads X, for headfirst_readystr (the .zl "
-                             "and .act files there are passed by); a missing folder is skipped",
-                             "c:\\games\\zundfiles\\ready str\\", "X.zl", kPackedAnew),
-                 pack_folder("c:\\games\\zundfiles\\menu\\ready\\*", "edited menu images X, for headfirst_menu (the "
-                             "palettes X.act and the .zl files there are passed by); a missing folder is skipped",
-                             "c:\\games\\zundfiles\\menu\\ready\\", "X.zl", kPackedAnew),
+         "packs every edited unpacked file, zlib at its best compression, into the packed payload that comptgas or a "
+         "headfirst_* job takes in; a folder that is missing is skipped",
+         joined({pack_folder("c:\\games\\zund7\\xfiles\\readytga\\pack\\*", "the raw pixel files of readtgas",
+                             "c:\\games\\zund7\\xfiles\\readytga\\"),
+                 pack_folder("c:\\games\\zundfiles\\ready\\*",
+                             "edited payloads X, for headfirst_ready (not the .zl and .act files)",
+                             "c:\\games\\zundfiles\\ready\\"),
+                 pack_folder("c:\\games\\zundfiles\\texts\\*",
+                             "edited payloads X, for headfirst_texts (not the .zl and .act files)",
+                             "c:\\games\\zundfiles\\texts\\"),
+                 pack_folder("c:\\games\\zundfiles\\ready str\\*",
+                             "edited payloads X, for headfirst_readystr (not the .zl and .act files)",
+                             "c:\\games\\zundfiles\\ready str\\"),
+                 pack_folder("c:\\games\\zundfiles\\menu\\ready\\*",
+                             "edited menu images X, for headfirst_menu (not the palettes X.act, nor the .zl files)",
+                             "c:\\games\\zundfiles\\menu\\ready\\"),
                  {{Kind::Search, Reads, "c:\\games\\zund7\\xfiles\\text_!_events\\*.txt", "rb",
-                   "translated event texts N, for headfirst_events; a missing folder is skipped"},
+                   "translated event texts N, for headfirst_events"},
                   {Kind::Search, Reads, "c:\\games\\zund7\\xfiles\\text_!_events\\*.str", "rb",
                    "translated string files N, the same"},
                   {Kind::Folder, Writes, "c:\\games\\zund7\\xfiles\\text_!_events\\", "wb", kPackedAnew, "N.zl"}}}),
