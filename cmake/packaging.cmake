@@ -67,14 +67,15 @@ else()
   # locbench_<version>_<debian arch>.deb
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # The executables need only the C and C++ runtimes; dpkg-shlibdeps names
-  # them with their versions where it is there (scripts/deps.sh --package).
+  # The executables need only the C and C++ runtimes and zlib; dpkg-shlibdeps
+  # names them with their versions where it is there (scripts/deps.sh
+  # --package).
   find_program(LOCBENCH_DPKG_SHLIBDEPS dpkg-shlibdeps)
   find_program(LOCBENCH_FILE file)
   if(LOCBENCH_DPKG_SHLIBDEPS AND LOCBENCH_FILE)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, zlib1g")
   endif()
 endif()
 

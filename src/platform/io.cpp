@@ -30,8 +30,12 @@ void cant_replace(const std::string& path) {
     std::exit(1);
 }
 
-void damaged(const std::string& path, const std::string& what) {
+void report_damaged(const std::string& path, const std::string& what) {
     std::printf("Damaged file %s: %s\n", path.c_str(), what.c_str());
+}
+
+void damaged(const std::string& path, const std::string& what) {
+    report_damaged(path, what);
     std::exit(1);
 }
 
@@ -202,7 +206,7 @@ Replacement::Replacement(const std::string& path, const char* mode)
     // is written under a name that no job's search pattern takes for one of
     // its own files; a leftover of a run that was stopped is overwritten.
     if (!win::can_take_file_native(target_)) return;
-    temp_ = target_ + ".locbench-new";
+    temp_ = target_ + kSuffix;
     file_ = win::fopen_native(temp_, mode);
     if (file_) pending().push_back({temp_, file_});
 }

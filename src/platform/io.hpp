@@ -18,6 +18,9 @@ namespace io {
 [[noreturn]] void cant_write(const std::string& path);        // "Can't write %s\n"
 [[noreturn]] void cant_replace(const std::string& path);     // "Can't replace %s\n"
 [[noreturn]] void damaged(const std::string& path, const std::string& what); // "Damaged file %s: %s\n"
+// The same message for a job that skips the damaged file and goes on; it
+// ends with exit code 1 itself once the others are done.
+void report_damaged(const std::string& path, const std::string& what);
 
 // printf into a string of any length: paths formed from names and counters.
 std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
@@ -89,6 +92,11 @@ uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path);
 // new one.
 class Replacement {
 public:
+    // What the name of the file beside ends with: the target's name, then
+    // this. A job that takes every file of a folder passes such a leftover
+    // of a stopped run by.
+    static constexpr const char* kSuffix = ".locbench-new";
+
     // `path` is the job's (Windows) path of the file to replace; mode "wb" or
     // "wt". Made where the job creates its output: ok() is false, as opening
     // `path` for writing would fail, when the name cannot take a file (a

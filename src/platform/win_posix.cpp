@@ -657,9 +657,12 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     auto add = [&](const Entry& e) {
         struct stat st;
         uint32_t size = 0;
-        if (::stat((native_dir + "/" + e.disk).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-            size = uint32_t(st.st_size); // the search reports 32-bit sizes
-        matches.push_back({e.name, size});
+        bool folder = false;
+        if (::stat((native_dir + "/" + e.disk).c_str(), &st) == 0) {
+            folder = S_ISDIR(st.st_mode);
+            if (!folder) size = uint32_t(st.st_size); // the search reports 32-bit sizes
+        }
+        matches.push_back({e.name, size, folder});
     };
     if (const Listing* l = listing_of(native_dir)) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {
