@@ -1,7 +1,9 @@
 // The icons archive of zund7 taken apart and put together again as a
 // translator does it, on one game tree: extractlod_icons, the entry files
 // turned back to header-first, updatelod_icons; and the images through
-// extracttgas, an image editor, readtgas, packing and comptgas.
+// extracttgas, an image editor, readtgas, packing and comptgas. Then the
+// chains as they run with zlib payloads, unpacked and packed by the payload
+// jobs: the images, a text entry and an event text.
 #include "support/jobtest.hpp"
 #include "support/lod_builders.hpp"
 
@@ -130,6 +132,136 @@ TEST_F(LodChain, EntryFilesAndEditedImagesComeBackIntoTheArchive) {
     Bytes want = lod;
     want[288 + lod_entry(lod, edited).offset + 48 + pixel] ^= 0xFF;
     EXPECT_EQ(get(kData + "icons.lod"), want);
+}
+
+// An entry whose payload is `data` packed with zlib: header, payload and,
+// for images, a palette.
+Bytes packed_entry(const std::string& name, const std::string& tag, uint16_t w, uint16_t h, const Bytes& data,
+                   const Bytes& palette = {}) {
+    Bytes z = deflated(data);
+    uint32_t pixels = tag.empty() ? 0 : uint32_t(data.size());
+    return concat({entry_header(name, tag, pixels, uint32_t(z.size()), w, h, uint32_t(data.size())), z, palette});
+}
+
+// An entry of `old`'s header and palette (if any) whose payload has been
+// packed anew: its header is the old one with the stored size of the new
+// payload and the unpacked size of `data`, to which Python's zlib must unpack
+// the payload.
+void expect_repacked(const fs::path& scratch, const Bytes& entry, const Bytes& old, size_t palette, const Bytes& data) {
+    ASSERT_GE(entry.size(), 48 + palette);
+    Bytes header = slice(old, 0, 48);
+    uint32_t stored = uint32_t(entry.size() - 48 - palette);
+    for (int i = 0; i < 4; ++i) {
+        header[20 + i] = uint8_t(stored >> (8 * i));
+        header[40 + i] = uint8_t(data.size() >> (8 * i));
+    }
+    EXPECT_EQ(slice(entry, 0, 48), header);
+    EXPECT_EQ(python_decompress(scratch, slice(entry, 48, stored)), data);
+    EXPECT_EQ(slice(entry, 48 + stored, palette), slice(old, old.size() - palette, palette));
+}
+
+class PayloadChain : public JobTest {};
+
+TEST_F(PayloadChain, AnEditedImageComesBackPackedAndEveryOtherEntryStaysAsItWas) {
+    std::vector<LodEntry> es;
+    for (size_t k = 0; k < 4241; ++k) {
+        std::string name = "e" + std::to_string(k);
+        es.push_back({name, packed_entry(name, "", 0, 0, concat({Bytes(k % 40, 'a'), pattern(k % 9, uint32_t(k))}))});
+    }
+    for (const Image& im : kImages) {
+        Bytes pixels = concat({Bytes(size_t(im.w) * im.h / 2, 3), pattern(size_t(im.w) * im.h - im.w * im.h / 2, 4)});
+        es[im.index] = {im.name, packed_entry(im.name, "tga", im.w, im.h, pixels, pattern(768, uint32_t(im.index)))};
+    }
+    const Bytes lod = make_lod(es);
+    put(kData + "icons1.lod", lod);
+    put(kData + "icons.lod", lod);
+
+    mkdirs(kIconsAll);
+    ASSERT_EQ(run("extractlod_icons").exit_code, 0);
+    RunResult r = run("unpackpayloads");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(r.lines().back(), "4241 unpacked, 0 already unpacked, 0 kept, 0 damaged");
+    mkdirs(kXfiles + "icons_tga");
+    ASSERT_EQ(run("extracttgas").exit_code, 0);
+
+    // The button edited in an image editor: one pixel.
+    const Image& im = kImages[1];
+    const std::string tga = name4(im.index, im.name + ".tga");
+    Bytes image = get(kXfiles + "icons_tga\\" + tga);
+    image[786 + 11] ^= 0xFF;
+    put(kReadyTga + tga, image);
+    mkdirs(kReadyTga + "pack");
+    ASSERT_EQ(run("readtgas").exit_code, 0);
+    expect_run(run("packpayloads"), 0,
+               {kReadyTga + name4(im.index, im.name + ".zl"), "skipping c:\\games\\zundfiles\\ready\\: no such folder",
+                "skipping c:\\games\\zundfiles\\texts\\: no such folder",
+                "skipping c:\\games\\zundfiles\\ready str\\: no such folder",
+                "skipping c:\\games\\zundfiles\\menu\\ready\\: no such folder",
+                "skipping c:\\games\\zund7\\xfiles\\text_!_events\\: no such folder", "1 packed"});
+    mkdirs(kIconsReady);
+    ASSERT_EQ(run("comptgas").exit_code, 0);
+    ASSERT_EQ(run("updatelod_icons").exit_code, 0);
+
+    Bytes rebuilt = get(kData + "icons.lod");
+    Bytes edited = slice(image, 786, size_t(im.w) * im.h);
+    expect_repacked(root(), lod_data(rebuilt, im.index), es[im.index].data, 768, edited);
+    for (size_t k = 0; k < es.size(); ++k)
+        if (k != im.index) {
+            ASSERT_EQ(lod_data(rebuilt, k), es[k].data) << k;
+        }
+}
+
+// zundfiles\icons holds the header-first entry files of the Starhold VI icons
+// archive; a text entry goes out through headlast_strs and comes back through
+// the ready folder, headfirst_ready and rebuildlod_ordered.
+TEST_F(PayloadChain, ATranslatedTextEntryComesBackPackedIntoTheOrderedArchive) {
+    const std::string zf = "c:\\games\\zundfiles\\", starhold = "c:\\games\\Starhold VI\\data\\";
+    const Bytes text = to_bytes("Starbase\r\nShipyard\r\nColony\r\n"), translated = to_bytes("\xc1\xe0\xe7\xe0\r\n");
+    std::vector<LodEntry> es = tiny_entries(2703);
+    es[123] = {"foo.str", packed_entry("foo.str", "", 0, 0, text)};
+    put(starhold + "icons1.lod", make_lod(es));
+    for (size_t k = 0; k < es.size(); ++k) put(zf + "icons\\" + name4(k, es[k].name + ".zl"), es[k].data);
+
+    mkdirs(zf + "strs");
+    ASSERT_EQ(run("headlast_strs").exit_code, 0);
+    RunResult r = run("unpackpayloads");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_EQ(get(zf + "strs\\0123_foo.str"), text);
+    put(zf + "ready\\foo.str", translated); // translated outside, put into the ready folder
+    ASSERT_EQ(run("packpayloads").exit_code, 0);
+    ASSERT_EQ(run("headfirst_ready").exit_code, 0);
+    put(zf + "icons\\0123_foo.str.zl", get(zf + "ready\\0123_foo.str.zl"));
+    ASSERT_EQ(run("rebuildlod_ordered").exit_code, 0);
+
+    Bytes rebuilt = get(starhold + "icons.lod");
+    expect_repacked(root(), lod_data(rebuilt, 123), es[123].data, 0, translated);
+    for (size_t k = 0; k < es.size(); ++k)
+        if (k != 123) {
+            ASSERT_EQ(lod_data(rebuilt, k), es[k].data) << k;
+        }
+}
+
+TEST_F(PayloadChain, ATranslatedEventTextComesBackPackedIntoTheEventsArchive) {
+    const std::string events = kXfiles + "text_!_events\\";
+    std::vector<LodEntry> es;
+    for (size_t k = 0; k < 198; ++k) {
+        std::string n = "t" + std::to_string(k) + ".txt";
+        es.push_back({n, packed_entry(n, "", 0, 0, pattern(10 + k, uint32_t(k)))});
+    }
+    const Bytes translated = to_bytes("\xcf\xf0\xe8\xe2\xe5\xf2!\r\n");
+    put(kData + "events1.lod", make_lod(es));
+    put(events + "0012_t12.txt", translated);
+    ASSERT_EQ(run("packpayloads").exit_code, 0);
+    ASSERT_EQ(run("headfirst_events").exit_code, 0);
+    put(kXfiles + "events_ready\\0012_t12.txt.zl", get(events + "0012_t12.txt.zl"));
+    ASSERT_EQ(run("updatelod_events").exit_code, 0);
+
+    Bytes rebuilt = get(kData + "events.lod");
+    expect_repacked(root(), lod_data(rebuilt, 12), es[12].data, 0, translated);
+    for (size_t k = 0; k < es.size(); ++k)
+        if (k != 12) {
+            ASSERT_EQ(lod_data(rebuilt, k), es[k].data) << k;
+        }
 }
 
 } // namespace

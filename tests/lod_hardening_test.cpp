@@ -90,6 +90,14 @@ std::vector<Scenario> lod_scenarios() {
     Bytes foo_header = entry_header("foo.str", "", 0, 11, 0, 0, 22);
     Bytes menu_header = entry_header("menu1", "tga", 100, 50, 10, 10, 100);
     std::string list = icon_list();
+    // Header-last entry files for unpackpayloads: an image whose payload is a
+    // zlib stream, a payload stored as it is, a text.
+    const Bytes pixels = concat({Bytes(600, 9), pattern(300, 6)});
+    const Bytes logo_z = deflated(pixels);
+    const Bytes logo = concat({logo_z, pattern(768, 7),
+                               entry_header("logo", "tga", 900, uint32_t(logo_z.size()), 30, 30, 900)});
+    const Bytes text_z = deflated(Bytes(80, 't'));
+    const size_t logo_header = logo_z.size() + 768;
     return {
         {"extractlod_strs", "extractlod_strs", "c:\\",
          [=](JobTest& t) {
@@ -210,6 +218,29 @@ std::vector<Scenario> lod_scenarios() {
              t.put(kZ + "icons1\\0002_b.zl", pattern(100, 2));
          },
          {{kZ + "icons1\\0001_a.zl", kHeaderBoundaries, {}}}},
+        // A damaged entry file is named and passed by: exit code 1 with the
+        // counts as the last line.
+        {"unpackpayloads", "unpackpayloads", "c:\\",
+         [=](JobTest& t) {
+             t.put(kXfiles + "icons_all\\0003_logo.zl", logo);
+             t.put(kXfiles + "icons_all\\0005_raw.zl",
+                   concat({pattern(40, 8), entry_header("raw", "", 0, 40, 0, 0, 40)}));
+             t.put(kZ + "strs\\0123_foo.str.zl",
+                   concat({text_z, entry_header("foo.str", "", 0, uint32_t(text_z.size()), 0, 0, 80)}));
+         },
+         {{kXfiles + "icons_all\\0003_logo.zl",
+           {2, logo_z.size() / 2, logo_z.size() - 4, logo_z.size(), logo_header, logo_header + 20, logo_header + 40},
+           {logo_header + 20, logo_header + 40}}}},
+        // Every file it reads is packed, whatever its bytes.
+        {"packpayloads", "packpayloads", "c:\\",
+         [=](JobTest& t) {
+             t.put(kXfiles + "readytga\\pack\\0012_name", pattern(300, 1));
+             t.put(kXfiles + "readytga\\0012_name.zl", "packed by an earlier run");
+             t.put(kZ + "ready\\foo.str", Bytes(100, 'u'));
+             t.put(kZ + "ready\\foo.act", pattern(768, 2));
+             t.put(text_events + "0012_hello.txt", Bytes(50, 'h'));
+         },
+         {{kXfiles + "readytga\\pack\\0012_name", {}, {}}}},
         // In place, the stored size telling where the palette lies; a file
         // whose palette comes short ends the job with code 5 and no message.
         {"headlast_menu", "headlast_menu", "c:\\",

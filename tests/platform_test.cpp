@@ -435,6 +435,64 @@ TEST(Io, FormatHasNoLengthLimit) {
     EXPECT_EQ(io::format("%s", std::string(1000, 'x').c_str()).size(), 1000u);
 }
 
+TEST_F(Platform, CopiesMoveTheBytesWhereverTheyLieInTheirPages) {
+    // From and to positions at the same place in a page and at different
+    // ones, runs that end before the source does, and a source shorter than
+    // asked for.
+    const Bytes src = pattern(3 << 20, 7);
+    put("c:\\src.bin", src);
+    struct Case {
+        uint64_t from, to, n, copied;
+    };
+    for (const Case& c : std::vector<Case>{{12, 12, 2 << 20, 2 << 20},
+                                           {12, 1246, (3 << 20) - 12, (3 << 20) - 12},
+                                           {4096, 5, 100000, 100000},
+                                           {(3 << 20) - 70000, 3, 90000, 70000}}) {
+        FILE* in = win::fopen("c:\\src.bin", "rb");
+        FILE* out = win::fopen("c:\\dst.bin", "wb");
+        ASSERT_TRUE(in && out);
+        io::write_zeros(out, c.to, "dst");
+        std::fseek(in, long(c.from), SEEK_SET);
+        EXPECT_EQ(io::copy(in, out, c.n, "dst"), c.copied);
+        std::fputc('!', out); // both positions moved on by what was copied
+        EXPECT_EQ(std::ftell(in), long(c.from + c.copied));
+        std::fclose(in);
+        io::close(out, "dst");
+        Bytes want(c.to, 0);
+        want.insert(want.end(), src.begin() + long(c.from), src.begin() + long(c.from + c.copied));
+        want.push_back('!');
+        EXPECT_EQ(get("c:\\dst.bin"), want) << c.from << " " << c.to;
+    }
+}
+
+TEST_F(Platform, LineReaderReadsCrLfAndLfLinesOfAnyLengthAndSeeksBack) {
+    // A line across the 64 KiB buffer, one longer than it, a CR LF split by
+    // it, a lone CR (kept, as text mode keeps it), a last line without LF.
+    const std::string a(65530, 'a'), b(70000, 'b');
+    put("c:\\lines.txt", "x\r\n" + a + "\n" + b + "\r\ny\rz\n\r\nlast");
+    FILE* f = win::fopen("c:\\lines.txt", "rb");
+    io::LineReader in(f);
+    std::vector<std::pair<std::string, uint64_t>> got;
+    for (std::string_view l; in.next(&l);) got.emplace_back(std::string(l), in.offset());
+    const std::vector<std::pair<std::string, uint64_t>> want = {
+        {"x", 0}, {a, 3}, {b, 65534}, {"y\rz", 135536}, {"", 135540}, {"last", 135542}};
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_TRUE(got[i].first == want[i].first) << "line " << i << " is " << got[i].first.size() << " bytes";
+        EXPECT_EQ(got[i].second, want[i].second) << "line " << i;
+    }
+    EXPECT_FALSE(in.failed());
+    // Back to a line read before, in the buffer and far behind it.
+    for (size_t i : {5u, 2u, 0u}) {
+        in.seek(want[i].second);
+        std::string_view l;
+        ASSERT_TRUE(in.next(&l));
+        EXPECT_TRUE(l == want[i].first) << "line " << i;
+        EXPECT_EQ(in.offset(), want[i].second);
+    }
+    std::fclose(f);
+}
+
 TEST_F(Platform, ReplacementKeepsTheOldFileUntilTheNewOneIsComplete) {
     put("c:\\r\\table.txt", "old content");
     {

@@ -1,8 +1,12 @@
 // The text translation chain on one synthetic game tree, run as a
 // translator runs it: maskbreaks, dumptodo, a ready list made from the
-// dump, applytodo_ready, unmaskbreaks.
+// dump, applytodo_ready, unmaskbreaks; and the same with the ready list made
+// by the program, of a PO file translated with gettext's own tools
+// (exportpo, importpo) or of the filled-in numbered list (collecttodo).
 #include "support/jobtest.hpp"
 #include "support/texts_builders.hpp"
+
+#include "platform/win.hpp"
 
 #include <cctype>
 #include <functional>
@@ -139,6 +143,147 @@ TEST_F(TextChain, OneTranslatedTextChangesOnlyItsCell) {
     EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(want));
     EXPECT_EQ(get_text(kDone + "items.txt"), table_file(kItems, false));
     EXPECT_EQ(get(kDone + "names.str"), string_file(kNames));
+}
+
+// ---------------------------------------------------------------------------
+// The ready list made by the program
+
+// What gettext's tools make of a text when they prefix each of its lines
+// (sed 's/^/RU: /' over every msgstr).
+std::string prefixed(const std::string& s) {
+    if (s.empty()) return s;
+    std::string t = "RU: ";
+    for (size_t i = 0; i < s.size(); ++i) {
+        t += s[i];
+        if (s[i] == '\n' && i + 1 < s.size()) t += "RU: ";
+    }
+    return t;
+}
+
+class Exchange : public TextChain {
+protected:
+    void SetUp() override {
+        TextChain::SetUp();
+        for (const char* tool : {"msgfmt", "msginit", "msgen", "msgfilter", "msgmerge"})
+            if (!have_tool(tool))
+                GTEST_SKIP() << tool << " is missing: gettext's tools judge the PO files (scripts/deps.sh --tests "
+                             << "installs gettext)";
+        xfiles = host("c:\\games\\zund7\\xfiles");
+    }
+
+    // Runs a gettext tool (or a shell line of them) in xfiles; it must succeed.
+    void tool(const std::vector<std::string>& argv) {
+        ToolRun r = run_tool(argv, xfiles);
+        EXPECT_EQ(r.code, 0) << argv[0] << ":\n" << r.out;
+    }
+
+    // The team's work: a PO made of the template with msginit, every msgstr
+    // filled in by a script, as zund7.po.
+    void translate_template() {
+        tool({"msgfmt", "--check", "-o", "/dev/null", "zund7.pot"});
+        tool({"msginit", "--no-translator", "-l", "ru", "-i", "zund7.pot", "-o", "ru.po"});
+        tool({"msgfmt", "--check", "-o", "/dev/null", "ru.po"});
+        tool({"sh", "-c", "msgen ru.po | msgfilter --keep-header -o zund7.po sed -e 's/^/RU: /'"});
+    }
+
+    std::filesystem::path xfiles;
+};
+
+TEST_F(Exchange, PoTranslatedWithGettextsToolsFillsEveryCellAndSurvivesAChangeOfTheTables) {
+    expect_run(run("maskbreaks"), 0, {});
+    expect_run(run("exportpo"), 0, {"15 entries for the 17 texts of the list (2 of them empty, left out)"});
+    translate_template();
+    expect_run(run("importpo"), 0,
+               {"17 texts: 15 translated, 0 fuzzy, 0 untranslated, 2 empty; entries for texts no longer in the "
+                "tables: 0"});
+    expect_run(run("applytodo_ready"), 0, {});
+    expect_run(run("unmaskbreaks"), 0, {});
+    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, prefixed)));
+    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, prefixed), false));
+    EXPECT_EQ(get(kDone + "names.str"), string_file({"RU: Ann", "", "RU: Bob"}));
+    EXPECT_EQ(get(kDone + "msgs.str"), string_file({"RU: Hello, %s!"}));
+
+    // The tables change: a row inserted at the top, a text edited. The old
+    // translations are merged into the new template; every one still fits
+    // its text, in the row it has moved to, and the edited text (a fuzzy
+    // match now, or none) keeps its own text.
+    std::vector<Row> ui = kUi;
+    ui.insert(ui.begin() + 1, Row{"0", "a new row", "fresh"});
+    ui[3][1] = "one, edited";
+    put(kText + "ui.txt", table_file(ui));
+    expect_run(run("maskbreaks"), 0, {});
+    expect_run(run("exportpo"), 0, {"17 entries for the 19 texts of the list (2 of them empty, left out)"});
+    tool({"msgmerge", "-q", "-o", "merged.po", "zund7.po", "zund7.pot"});
+    std::filesystem::rename(xfiles / "merged.po", xfiles / "zund7.po");
+    RunResult r = run("importpo");
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    expect_run(run("applytodo_ready"), 0, {});
+    expect_run(run("unmaskbreaks"), 0, {});
+    std::vector<Row> want = translated(ui, {2, 3}, prefixed);
+    want[1] = ui[1];
+    want[3][1] = ui[3][1];
+    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(want));
+    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, prefixed), false));
+}
+
+TEST_F(TextChain, FilledInListFillsEveryCellAndIsRefusedOnceTheTablesChange) {
+    std::vector<Record> list = mask_and_dump();
+    ASSERT_EQ(list.size(), 17u);
+    put(kList, fill_list(get_text(kList), [](const Record& r) { return translate(r.text); }));
+    expect_run(run("collecttodo"), 0,
+               {"17 texts: 17 translated, 0 fuzzy, 0 untranslated, 0 empty; entries for texts no longer in the "
+                "tables: 0"});
+    expect_run(run("applytodo_ready"), 0, {});
+    expect_run(run("unmaskbreaks"), 0, {});
+    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, translate)));
+    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, translate), false));
+    EXPECT_EQ(get(kDone + "names.str"), string_file({"RU ANN", "RU ", "RU BOB"}));
+    EXPECT_EQ(get(kDone + "msgs.str"), string_file({"RU HELLO, %S!"}));
+
+    // A row inserted shifts every later record of its column: the list no
+    // longer fits the tables, and the ready list stays as it was.
+    const std::string ready = get_text(kReady);
+    std::vector<Row> ui = kUi;
+    ui.insert(ui.begin() + 1, Row{"0", "a new row", "fresh"});
+    put(kText + "ui.txt", table_file(ui));
+    expect_run(run("maskbreaks"), 0, {});
+    RunResult r = run("collecttodo");
+    EXPECT_EQ(r.exit_code, 1);
+    ASSERT_FALSE(r.lines().empty());
+    EXPECT_EQ(r.lines().front(), kList + ":5: {00001} ui.txt: its text no longer matches the text at ui.txt:2");
+    EXPECT_EQ(r.lines().back().substr(0, 9), "Refused: ");
+    EXPECT_EQ(get_text(kReady), ready);
+}
+
+// Every printable character of Windows-1251 (0x20 to 0xFF but 0x98, which
+// the code page leaves undefined), in a table cell and in a string, through
+// either exchange and back, byte for byte.
+TEST_F(Exchange, EveryPrintableCharacterSurvivesBothWays) {
+    std::string all;
+    for (int c = 0x20; c <= 0xFF; ++c)
+        if (c != 0x98) all += char(c);
+    put(kTodo, crlf("chars.tab\n2\n.\n.\nchars.str\n.\n"));
+    put(kText + "chars.tab", crlf("k\t" + all + "\n"));
+    put(kText + "chars.str", string_file({all}));
+    const std::string ready = crlf("RU: " + all + "\nRU: " + all + "\n");
+
+    expect_run(run("exportpo"), 0, {"2 entries for the 2 texts of the list (0 of them empty, left out)"});
+    translate_template();
+    expect_run(run("importpo"), 0,
+               {"2 texts: 2 translated, 0 fuzzy, 0 untranslated, 0 empty; entries for texts no longer in the "
+                "tables: 0"});
+    EXPECT_EQ(get_text(kReady), ready);
+
+    expect_run(run("dumptodo"), 0, {});
+    const std::string list = fill_list(get_text(kList), [](const Record& r) { return "RU: " + r.text; });
+    for (const std::string& saved : {list, "\xEF\xBB\xBF" + win::to_utf8(list)}) {
+        put(kReady, "");
+        put(kList, saved);
+        expect_run(run("collecttodo"), 0,
+                   {"2 texts: 2 translated, 0 fuzzy, 0 untranslated, 0 empty; entries for texts no longer in the "
+                    "tables: 0"});
+        EXPECT_EQ(get_text(kReady), ready);
+    }
 }
 
 } // namespace

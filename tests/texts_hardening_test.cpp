@@ -36,6 +36,26 @@ const std::string kReadyText = crlf("ONE\nTWO@LINES\nK3\nK1\nK2\n\nHI\n\nTHERE\n
 const std::string kStylusText =
     crlf("ONE\n\n---\nTWO\n\n---\nK3\n\n---\n#\n#\n#\nK1\n\n---\nK2\n\n---\nX\n\n---\n#\n#\n#\n");
 
+// importpo and collecttodo on the same tables: a translated PO (a fuzzy
+// entry, a masked line break, Cyrillic) and a filled-in numbered list.
+const std::string kPoText = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                            "msgctxt \"a.txt:2\"\nmsgid \"one\"\nmsgstr \"ONE\"\n\n"
+                            "msgctxt \"a.txt:2\"\nmsgid \"\"\n\"two\\n\"\n\"lines\"\nmsgstr \"TWO\\nLINES\"\n\n"
+                            "#, fuzzy\nmsgctxt \"a.txt:1\"\nmsgid \"k1\"\nmsgstr \"K1\"\n\n"
+                            "msgctxt \"s.str\"\nmsgid \"hi\"\nmsgstr \"\xD0\xBF\xD1\x80\xD0\xB8\"\n";
+std::string filled_list() {
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"a.txt", "one"}, {"a.txt", "two@lines"}, {"a.txt", "k3"}, {"a.txt", "k1"}, {"a.txt", "k2"},
+        {"a.txt", ""},    {"s.str", "hi"},        {"s.str", ""},   {"s.str", "there"}};
+    std::string list;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        std::string r = record(int(i), texts[i].first, texts[i].second);
+        if (i % 2 == 0) r.replace(r.find(kPrompt), kPrompt.size(), "T" + texts[i].second);
+        list += r;
+    }
+    return crlf(list + summary(22, "0.008594"));
+}
+
 // maskbreaks and unmaskbreaks.
 const std::string kBreaks = "a\r\nb\nc\r\n\n\nd";
 const std::string kMasked = "@a@b\r\n@c@";
@@ -51,6 +71,7 @@ Bytes text_bin() {
 
 std::vector<Scenario> text_scenarios() {
     const Bytes bin = text_bin();
+    const std::string list = filled_list();
     return {
         {"readtables", "readtables", "c:\\",
          [](JobTest& t) {
@@ -91,6 +112,35 @@ std::vector<Scenario> text_scenarios() {
              t.put(kDone + "a.txt", "an earlier result\r\n");
          },
          {{kStylus, {}, {}}, {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        {"exportpo", "exportpo", "c:\\",
+         [](JobTest& t) {
+             t.put(kTodo, kTodoText);
+             t.put(kText + "a.txt", kTable);
+             t.put(kText + "s.str", kStrings);
+         },
+         {{kText + "s.str", after_each(kStrings, 0), {}},
+          {kTodo, after_each(kTodoText, '\n'), {}},
+          {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        {"importpo", "importpo", "c:\\",
+         [](JobTest& t) {
+             t.put(kTodo, kTodoText);
+             t.put(kText + "a.txt", kTable);
+             t.put(kText + "s.str", kStrings);
+             t.put(kPo, kPoText);
+         },
+         {{kPo, after_each(kPoText, '\n'), {}},
+          {kTodo, after_each(kTodoText, '\n'), {}},
+          {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        {"collecttodo", "collecttodo", "c:\\",
+         [list](JobTest& t) {
+             t.put(kTodo, kTodoText);
+             t.put(kText + "a.txt", kTable);
+             t.put(kText + "s.str", kStrings);
+             t.put(kList, list);
+         },
+         {{kList, after_each(list, '\n'), {}},
+          {kTodo, after_each(kTodoText, '\n'), {}},
+          {kText + "s.str", after_each(kStrings, 0), {}}}},
         {"maskbreaks", "maskbreaks", "c:\\",
          [](JobTest& t) {
              t.put(kText + "empty.txt", "");

@@ -4,7 +4,11 @@
 #include "support/jobtest.hpp"
 #include "support/texts_builders.hpp"
 
+#include "platform/win.hpp"
+
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -299,6 +303,294 @@ TEST_F(ApplyTodo, ThreeLineTranslationsSkipThreeLinesAfterEachPass) {
 
     put(kStylus, crlf("F0\n\n---\nT1\n\n---\n"));
     expect_run(run("applytodo_threeline"), 1, {"Damaged file stylus.txt: it ends before the translation of text {00002}"});
+}
+
+// ---------------------------------------------------------------------------
+// exportpo, importpo and collecttodo
+
+const std::string kPotHeader =
+    "# The texts of zund7 that todo.txt lists, for translation.\n"
+    "# Made by exportpo. Translate a copy named zund7.po; importpo makes the ready list of it.\n"
+    "msgid \"\"\n"
+    "msgstr \"\"\n"
+    "\"Project-Id-Version: zund7\\n\"\n"
+    "\"Report-Msgid-Bugs-To: \\n\"\n"
+    "\"PO-Revision-Date: YEAR-MO-DA HO:MI+ZONE\\n\"\n"
+    "\"Last-Translator: FULL NAME <EMAIL@ADDRESS>\\n\"\n"
+    "\"Language-Team: LANGUAGE <LL@li.org>\\n\"\n"
+    "\"Language: \\n\"\n"
+    "\"MIME-Version: 1.0\\n\"\n"
+    "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+    "\"Content-Transfer-Encoding: 8bit\\n\"\n";
+
+class ExportPo : public JobTest {};
+
+TEST_F(ExportPo, OneEntryPerTextOfAColumnWithEveryPlaceItIsIn) {
+    // ui.txt is listed again for column 3: nothing new. Its '@' is a masked
+    // line break; in "my items.tab", which maskbreaks leaves alone, it stays.
+    put(kTodo, crlf("ui.txt\n2\n3\n.\nmy items.tab\n2\n.\nui.txt\n3\n.\n.\nnames.str\nmany.str\n.\n"));
+    put(kText + "ui.txt", crlf("id\ttext\tnote\nb1\ttwo@lines\t\"q\" \\ x\nb2\tone\t\nb3\tone\t\xC6\x1A\n\tnoid\tz\n"));
+    put(kText + "my items.tab", crlf("sword\tA blade@Sharp\n"));
+    put(kText + "names.str", string_file({"Ann", "", "Bob", "Ann"}));
+    put(kText + "many.str", string_file(std::vector<std::string>(8, "yes")));
+
+    expect_run(run("exportpo"), 0, {"12 entries for the 28 texts of the list (3 of them empty, left out)"});
+    auto entry = [](const std::string& comment, const std::string& refs, const std::string& ctxt,
+                    const std::string& id) {
+        return "\n" + (comment.empty() ? "" : "#. " + comment + "\n") + refs + "msgctxt \"" + ctxt + "\"\nmsgid " +
+               id + "\nmsgstr \"\"\n";
+    };
+    const std::string want =
+        kPotHeader + entry("id", "#: ui.txt:1\n", "ui.txt:2", "\"text\"") +
+        entry("b1", "#: ui.txt:2\n", "ui.txt:2", "\"\"\n\"two\\n\"\n\"lines\"") +
+        entry("b2", "#: ui.txt:3 ui.txt:4\n", "ui.txt:2", "\"one\"") +
+        entry("", "#: ui.txt:5\n", "ui.txt:2", "\"noid\"") + //
+        entry("id", "#: ui.txt:1\n", "ui.txt:3", "\"note\"") +
+        entry("b1", "#: ui.txt:2\n", "ui.txt:3", "\"\\\"q\\\" \\\\ x\"") +
+        entry("b3", "#: ui.txt:4\n", "ui.txt:3", "\"\xD0\x96\x1A\"") + // Ж, Ctrl-Z
+        entry("", "#: ui.txt:5\n", "ui.txt:3", "\"z\"") +
+        entry("sword", "#: \xE2\x81\xA8my items.tab\xE2\x81\xA9:1\n", "my items.tab:2", "\"A blade@Sharp\"") +
+        entry("", "#: names.str:1 names.str:4\n", "names.str", "\"Ann\"") +
+        entry("", "#: names.str:3\n", "names.str", "\"Bob\"") +
+        entry("",
+              "#: many.str:1 many.str:2 many.str:3 many.str:4 many.str:5 many.str:6 many.str:7\n"
+              "#: many.str:8\n",
+              "many.str", "\"yes\"");
+    EXPECT_EQ(get_text(kPot), want);
+
+    // The same tables give the same bytes.
+    expect_run(run("exportpo"), 0, {"12 entries for the 28 texts of the list (3 of them empty, left out)"});
+    EXPECT_EQ(get_text(kPot), want);
+
+    // gettext ends a text at a NUL byte: such a table is refused, and the
+    // template stays as it was.
+    put(kText + "ui.txt", crlf("id\ttext\tnote\nb1\ttw") + std::string("o\0", 2) + crlf("\tx\n"));
+    expect_run(run("exportpo"), 1, {"Damaged file ui.txt: line 2 holds a NUL byte in column 2"});
+    EXPECT_EQ(get_text(kPot), want);
+}
+
+// The tables of the import tests: nine texts, one of them empty.
+class Import : public JobTest {
+protected:
+    void SetUp() override {
+        JobTest::SetUp();
+        make_tables();
+    }
+    // Empties the drives and makes the tables again.
+    void make_tables() {
+        reset_drives();
+        put(kTodo, crlf("ui.txt\n2\n.\nitems.tab\n2\n.\n.\nnames.str\n.\n"));
+        put(kText + "ui.txt", crlf("id\ttext\nb1\ttwo@lines\nb2\tone\nb3\tone\nb4\tedited\nb5\t\n"));
+        put(kText + "items.tab", crlf("sword\tA blade\n"));
+        put(kText + "names.str", string_file({"Ann", "Bob"}));
+    }
+    // Runs `job`, which must refuse with `problems`, and leave the ready
+    // list as it was.
+    void expect_refused(const std::string& job, const std::vector<std::string>& problems) {
+        put(kReady, "previous\r\n");
+        std::vector<std::string> lines = problems;
+        lines.push_back(problems.size() == 1
+                            ? "Refused: 1 problem listed above; the ready list is not written"
+                            : "Refused: " + std::to_string(problems.size()) +
+                                  " problems listed above; the ready list is not written");
+        expect_run(run(job), 1, lines);
+        EXPECT_EQ(get_text(kReady), "previous\r\n");
+        for (const std::string& name : files(kText)) EXPECT_EQ(name.find(".locbench-new"), std::string::npos);
+    }
+};
+
+class ImportPo : public Import {};
+
+const std::string kPoHeader = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n";
+
+TEST_F(ImportPo, TranslatedEntriesOnlyTakeTheirTextsPlace) {
+    // CR LF line ends; a fuzzy entry, an empty msgstr, no entry for an edited
+    // text, an entry for a text gone, an obsolete entry.
+    put(kPo, crlf(kPoHeader +
+                  "#: ui.txt:1\nmsgctxt \"ui.txt:2\"\nmsgid \"text\"\nmsgstr \"\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82\"\n\n"
+                  "msgctxt \"ui.txt:2\"\nmsgid \"\"\n\"two\\n\"\n\"lines\"\nmsgstr \"\"\n\"two\\n\"\n\"LINES\"\n\n"
+                  "#, fuzzy\nmsgctxt \"ui.txt:2\"\nmsgid \"one\"\nmsgstr \"ONE?\"\n\n"
+                  "msgctxt \"ui.txt:2\"\nmsgid \"old text\"\nmsgstr \"OLD\"\n\n"
+                  "msgctxt \"items.tab:2\"\nmsgid \"A blade\"\nmsgstr \"\"\n\n"
+                  "#, fuzzy\n#~ msgctxt \"names.str\"\n#~ msgid \"Bob\"\n#~ msgstr \"OBSOLETE\"\n\n"
+                  "msgctxt \"names.str\"\nmsgid \"Ann\"\nmsgstr \"\xD0\x90\xD0\xBD\xD0\xBD\xD0\xB0\"\n"));
+    expect_run(run("importpo"), 0,
+               {"9 texts: 3 translated, 2 fuzzy, 3 untranslated, 1 empty; "
+                "entries for texts no longer in the tables: 1"});
+    EXPECT_EQ(get_text(kReady), crlf("\xF2\xE5\xEA\xF1\xF2\ntwo@LINES\none\none\nedited\n\nA blade\n"
+                                     "\xC0\xED\xED\xE0\nBob\n"));
+
+    std::filesystem::remove(host(kPo));
+    expect_run(run("importpo"), 1, {"Can't open"});
+}
+
+struct Refusal {
+    std::string name;
+    std::string po;                       // after the header
+    std::function<void(JobTest&)> change; // to the tables
+    std::vector<std::string> problems;
+};
+
+TEST_F(ImportPo, RefusedWithEveryProblemListed) {
+    const std::string po = kPo + ":";
+    const std::string ui = "msgctxt \"ui.txt:2\"\nmsgid \"text\"\n";
+    const std::vector<Refusal> cases = {
+        {"not PO", "msgctxt \"ui.txt:2\"\nmsgid \"text\nmsgstr \"x\"\n", {}, {po + "6: the string has no closing quote"}},
+        {"not UTF-8", ui + "msgstr \"\xF2\xE5\xEA\xF1\xF2\"\n", {},
+         {po + "5: msgctxt \"ui.txt:2\": its msgstr holds bytes that are not UTF-8"}},
+        {"a character Windows-1251 lacks", ui + "msgstr \"snow \xE2\x98\x83\"\n", {},
+         {po + "5: msgctxt \"ui.txt:2\": the translation holds U+2603, which Windows-1251 cannot hold"}},
+        {"a tab in a table", ui + "msgstr \"a\\tb\"\n", {},
+         {po + "5: msgctxt \"ui.txt:2\": the translation holds a tab, which would split its cell"}},
+        {"a line break but in a .txt file", "msgctxt \"items.tab:2\"\nmsgid \"A blade\"\nmsgstr \"A\\nblade\"\n", {},
+         {po + "5: msgctxt \"items.tab:2\": the translation holds a line break, which only the texts of .txt "
+               "files can hold"}},
+        {"a line break in a string", "msgctxt \"names.str\"\nmsgid \"Ann\"\nmsgstr \"A\\nnn\"\n", {},
+         {po + "5: msgctxt \"names.str\": the translation holds a line break, which only the texts of .txt files "
+               "can hold"}},
+        {"a CR", ui + "msgstr \"a\\rb\"\n", {}, {po + "5: msgctxt \"ui.txt:2\": the translation holds a carriage return"}},
+        {"a NUL", ui + "msgstr \"a\\000b\"\n", {}, {po + "5: msgctxt \"ui.txt:2\": the translation holds a NUL byte"}},
+        {"a plural entry", ui + "msgid_plural \"texts\"\nmsgstr[0] \"a\"\nmsgstr[1] \"b\"\n", {},
+         {po + "5: msgctxt \"ui.txt:2\": a plural entry (msgid_plural): no text of the tables has one"}},
+        {"an untranslated string with a line feed", "",
+         [](JobTest& t) { t.put(kText + "names.str", string_file({"Ann", "Bob", "Li\nne"})); },
+         {"names.str:3: {00009}: its text holds a line feed, which would split its line of the ready list: "
+          "translate it without one"}},
+        {"every problem", ui + "msgstr \"a\\tb\"\n\n" + ui + "msgstr \"c\"\n\nmsgctxt \"names.str\"\nmsgid \"Bob\"\nmsgstr \"B\\nob\"\n",
+         {},
+         {po + "9: msgctxt \"ui.txt:2\": a second entry for the same text; the first is at line 5",
+          po + "5: msgctxt \"ui.txt:2\": the translation holds a tab, which would split its cell",
+          po + "13: msgctxt \"names.str\": the translation holds a line break, which only the texts of .txt files "
+               "can hold"}},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        make_tables();
+        put(kPo, kPoHeader + c.po);
+        if (c.change) c.change(*this);
+        expect_refused("importpo", c.problems);
+    }
+
+    // Another charset: told at once.
+    make_tables();
+    put(kPo, "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=windows-1251\\n\"\n\n" + ui + "msgstr \"\xF2\"\n");
+    expect_refused("importpo",
+                   {po + "1: the header gives the charset windows-1251; only UTF-8 is read: save the file as UTF-8"});
+}
+
+class CollectTodo : public Import {
+protected:
+    // dumptodo's list, filled in by `tr`.
+    std::string filled(const std::function<std::optional<std::string>(const Record& r)>& tr) {
+        expect_run(run("dumptodo"), 0, {});
+        return fill_list(get_text(kList), tr);
+    }
+};
+
+// Russian for some of the texts, in Windows-1251; the rest keep their
+// placeholders.
+std::optional<std::string> russian(const Record& r) {
+    if (r.text == "text") return std::string("\xF2\xE5\xEA\xF1\xF2");
+    if (r.text == "two@lines") return std::string("\xE4\xE2\xE5@\xF1\xF2\xF0\xEE\xEA\xE8");
+    if (r.text == "Ann") return std::string("\xC0\xED\xED\xE0");
+    if (r.text.empty()) return std::string("");
+    return std::nullopt;
+}
+
+TEST_F(CollectTodo, PlaceholdersLeftKeepTheirTextsAndUtf8ListsAreConverted) {
+    const std::string list = filled(russian);
+    const std::string ready = crlf("\xF2\xE5\xEA\xF1\xF2\n\xE4\xE2\xE5@\xF1\xF2\xF0\xEE\xEA\xE8\none\none\nedited\n\n"
+                                   "A blade\n\xC0\xED\xED\xE0\nBob\n");
+    const std::vector<std::string> summary = {
+        "9 texts: 3 translated, 0 fuzzy, 5 untranslated, 1 empty; entries for texts no longer in the tables: 0"};
+    for (const std::string& saved : {list, "\xEF\xBB\xBF" + win::to_utf8(list), win::to_utf8(list)}) {
+        put(kList, saved);
+        put(kReady, "previous\r\n");
+        expect_run(run("collecttodo"), 0, summary);
+        EXPECT_EQ(get_text(kReady), ready);
+    }
+}
+
+// The lines of a list, CR LF split off, and joined again.
+std::vector<std::string> lines_of(const std::string& list) {
+    std::vector<std::string> v;
+    for (size_t p = 0; p < list.size();) {
+        size_t e = list.find("\r\n", p);
+        v.push_back(list.substr(p, e - p));
+        p = e + 2;
+    }
+    return v;
+}
+std::string joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\r\n";
+    return s;
+}
+
+TEST_F(CollectTodo, RefusedWithEveryProblemListed) {
+    using Lines = std::vector<std::string>;
+    const std::string at = kList + ":";
+    // Record i of the list is on lines 4i+1 to 4i+4 (from 1); index 4i in `Lines`.
+    struct Case {
+        std::string name;
+        std::function<void(Lines&)> edit;
+        std::function<void(JobTest&)> change; // to the tables, after dumptodo
+        std::vector<std::string> problems;
+    };
+    const std::vector<Case> cases = {
+        {"a record missing", [](Lines& l) { l.erase(l.begin() + 8, l.begin() + 12); }, {},
+         {at + "9: {00002}: missing"}},
+        {"a record doubled", [](Lines& l) { l.insert(l.begin() + 8, l.begin() + 4, l.begin() + 8); }, {},
+         {at + "9: {00001}: doubled or out of order: {00002} is expected here"}},
+        {"two records swapped",
+         [](Lines& l) { std::rotate(l.begin() + 4, l.begin() + 8, l.begin() + 12); }, {},
+         {at + "5: {00001}: missing", at + "9: {00001}: doubled or out of order: {00003} is expected here"}},
+        {"a text edited since", {},
+         [](JobTest& t) { t.put(kText + "ui.txt", crlf("id\ttext\nb1\ttwo@lines\nb2\tone\nb3\tone\nb4\tEDITED!\nb5\t\n")); },
+         {at + "17: {00004} ui.txt: its text no longer matches the text at ui.txt:5"}},
+        {"a translation over two lines", [](Lines& l) { l.insert(l.begin() + 3, "more"); }, {},
+         {at + "1: {00000}: the translation runs over 2 lines: write it on one line, with '@' for a line break"}},
+        {"a record not closed", [](Lines& l) { l.erase(l.begin() + 3); }, {},
+         {at + "1: {00000}: its lines are damaged: the line \\\\ that closes it is missing"}},
+        {"a record's first line damaged", [](Lines& l) { l[4].erase(7, 1); }, {},
+         {at + "5: {00001}: its lines are damaged: its first line is not {number}{file}{length}{text} as dumptodo "
+               "wrote it"}},
+        {"a line outside the records", [](Lines& l) { l.insert(l.begin() + 4, "stray"); }, {},
+         {at + "5: a line outside any record (a translation goes in place of the placeholder, on one line)"}},
+        {"a record past the last text",
+         [](Lines& l) {
+             Lines last(l.begin() + 32, l.begin() + 36);
+             last[0].replace(0, 7, "{00009}");
+             l.insert(l.begin() + 36, last.begin(), last.end());
+         },
+         {}, {at + "37: {00009}: 1 record past the last text of the tables, which give 9 texts"}},
+        {"a tab in a table's translation", [](Lines& l) { l[2] = "a\tb"; }, {},
+         {at + "1: {00000}: the translation holds a tab, which would split its cell"}},
+        {"a character Windows-1251 lacks (UTF-8)",
+         [](Lines& l) {
+             for (std::string& s : l) s = win::to_utf8(s);
+             l[0] = "\xEF\xBB\xBF" + l[0];
+             l[2] = "snow \xE2\x98\x83";
+         },
+         {}, {at + "3: U+2603, which Windows-1251 cannot hold"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        make_tables();
+        Lines l = lines_of(filled(russian));
+        if (c.edit) c.edit(l);
+        put(kList, joined(l));
+        if (c.change) c.change(*this);
+        expect_refused("collecttodo", c.problems);
+    }
+
+    // A string with a line feed spans lines of the list; left untranslated it
+    // cannot stand on one line of the ready list.
+    make_tables();
+    put(kText + "names.str", string_file({"Ann", "Bob", "Li\nne"}));
+    put(kList, filled(russian));
+    expect_refused("collecttodo", {"names.str:3: {00009}: its text holds a line feed, which would split its line of "
+                                   "the ready list: translate it without one"});
 }
 
 // ---------------------------------------------------------------------------

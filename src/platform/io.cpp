@@ -30,8 +30,12 @@ void cant_replace(const std::string& path) {
     std::exit(1);
 }
 
-void damaged(const std::string& path, const std::string& what) {
+void report_damaged(const std::string& path, const std::string& what) {
     std::printf("Damaged file %s: %s\n", path.c_str(), what.c_str());
+}
+
+void damaged(const std::string& path, const std::string& what) {
+    report_damaged(path, what);
     std::exit(1);
 }
 
@@ -117,6 +121,52 @@ uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path) {
     return done;
 }
 
+void LineReader::seek(uint64_t offset) {
+    if (offset >= base_ && offset <= base_ + end_) { // still in the buffer
+        pos_ = size_t(offset - base_);
+        return;
+    }
+    std::fseek(f_, long(offset), SEEK_SET);
+    base_ = offset;
+    pos_ = end_ = 0;
+}
+
+bool LineReader::next(std::string_view* line) {
+    offset_ = base_ + pos_;
+    joined_.clear();
+    bool joining = false;
+    for (;;) {
+        if (pos_ == end_) {
+            base_ += end_;
+            pos_ = 0;
+            end_ = std::fread(buf_.data(), 1, buf_.size(), f_);
+            if (end_ == 0) {
+                if (std::ferror(f_)) failed_ = true;
+                *line = joined_; // a last line without line feed
+                return joining;
+            }
+        }
+        const char* p = buf_.data() + pos_;
+        const void* nl = std::memchr(p, '\n', end_ - pos_);
+        if (!nl) {
+            joined_.append(p, end_ - pos_);
+            joining = true;
+            pos_ = end_;
+            continue;
+        }
+        size_t n = size_t(static_cast<const char*>(nl) - p);
+        pos_ += n + 1;
+        if (joining) {
+            joined_.append(p, n);
+            *line = joined_;
+        } else {
+            *line = std::string_view(p, n);
+        }
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        return true;
+    }
+}
+
 namespace {
 
 // New contents not yet swapped in. A job that stops on a failure ends through
@@ -156,7 +206,7 @@ Replacement::Replacement(const std::string& path, const char* mode)
     // is written under a name that no job's search pattern takes for one of
     // its own files; a leftover of a run that was stopped is overwritten.
     if (!win::can_take_file_native(target_)) return;
-    temp_ = target_ + ".locbench-new";
+    temp_ = target_ + kSuffix;
     file_ = win::fopen_native(temp_, mode);
     if (file_) pending().push_back({temp_, file_});
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace io {
@@ -17,6 +18,9 @@ namespace io {
 [[noreturn]] void cant_write(const std::string& path);        // "Can't write %s\n"
 [[noreturn]] void cant_replace(const std::string& path);     // "Can't replace %s\n"
 [[noreturn]] void damaged(const std::string& path, const std::string& what); // "Damaged file %s: %s\n"
+// The same message for a job that skips the damaged file and goes on; it
+// ends with exit code 1 itself once the others are done.
+void report_damaged(const std::string& path, const std::string& what);
 
 // printf into a string of any length: paths formed from names and counters.
 std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));
@@ -50,6 +54,32 @@ size_t read(FILE* f, void* data, size_t n);
 // The whole file from its start, as many bytes as it holds.
 std::vector<uint8_t> read_all(FILE* f);
 
+// A file opened in binary mode, read line by line through a buffer of its
+// own (much faster than a character at a time). A line ends at a line feed;
+// a CR right before it is dropped, as a text-mode stream drops it, so CR LF
+// and LF line ends read alike.
+class LineReader {
+public:
+    explicit LineReader(FILE* f) : f_(f), buf_(size_t(1) << 16, '\0') {}
+    // The next line, without its line end; false at the end of the file. The
+    // view holds until the next call.
+    bool next(std::string_view* line);
+    // Where the line last read begins in the file.
+    uint64_t offset() const { return offset_; }
+    // Reads on from `offset`, the beginning of a line read before.
+    void seek(uint64_t offset);
+    // Whether a read failed (the file could not be read to its end).
+    bool failed() const { return failed_; }
+
+private:
+    FILE* f_;
+    std::string buf_; // what was read last, from file offset base_
+    uint64_t base_ = 0, offset_ = 0;
+    size_t pos_ = 0, end_ = 0;
+    std::string joined_; // a line longer than what the buffer holds
+    bool failed_ = false;
+};
+
 // Copies up to n bytes from the current position of `in` to `out` in chunks
 // of a fixed size, so that a member of any size needs no buffer of its own.
 // Returns the number of bytes copied: fewer than n when `in` ends early.
@@ -62,6 +92,11 @@ uint64_t copy(FILE* in, FILE* out, uint64_t n, const std::string& out_path);
 // new one.
 class Replacement {
 public:
+    // What the name of the file beside ends with: the target's name, then
+    // this. A job that takes every file of a folder passes such a leftover
+    // of a stopped run by.
+    static constexpr const char* kSuffix = ".locbench-new";
+
     // `path` is the job's (Windows) path of the file to replace; mode "wb" or
     // "wt". Made where the job creates its output: ok() is false, as opening
     // `path` for writing would fail, when the name cannot take a file (a

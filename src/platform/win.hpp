@@ -57,10 +57,11 @@ bool can_take_file(const char* path);
 // (any run of characters) and '?' (one character), matched without regard to
 // case. Files and directories both match, "." and ".." never; matches come in
 // ascending order of their names (name_less). Each match gives its name as
-// stored on disk and its size (0 for a directory).
+// stored on disk, its size (0 for a directory) and whether it is a directory.
 struct FindData {
     std::string name;
     uint32_t size = 0;
+    bool folder = false;
 };
 intptr_t findfirst(const char* pattern, FindData* fd); // -1 when nothing matches
 int findnext(intptr_t handle, FindData* fd);           // 0, or -1 at the end

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -581,22 +582,52 @@ int rename(const char* from, const char* to) {
     return 0;
 }
 
-// Lets the kernel copy between two plain files (no trip through this
-// process's memory; on some file systems no copy of the data at all). Stops
-// at the end of `in` or at anything the kernel cannot do.
+// Copies between two plain files without a trip through a buffer of this
+// process. Where the two positions lie at the same place within a memory
+// page the kernel copies page by page (on some file systems it shares the
+// data instead); where they do not (a member that moved by a few bytes), its
+// copy would touch two pages of the new file for every page it copies, and
+// the source is mapped and written from instead, a window at a time. Stops at
+// the end of `in` or at anything the system cannot do.
 uint64_t copy_fast(FILE* in, FILE* out, uint64_t n) {
     int fi = fileno(in), fo = fileno(out);
     if (fi < 0 || fo < 0 || std::fflush(out) != 0) return 0;
     off64_t ip = ftello(in), op = ftello(out);
-    if (ip < 0 || op < 0) return 0;
+    struct stat st;
+    if (ip < 0 || op < 0 || ::fstat(fi, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    const off64_t page = ::sysconf(_SC_PAGESIZE);
+    // Never past the end of the file: a mapping has nothing there.
+    n = std::min<uint64_t>(n, st.st_size > ip ? uint64_t(st.st_size - ip) : 0);
     uint64_t done = 0;
-    while (done < n) {
-        ssize_t got = copy_file_range(fi, &ip, fo, &op, size_t(std::min<uint64_t>(n - done, 1u << 30)), 0);
-        if (got <= 0) break;
-        done += uint64_t(got);
+    if (page > 0 && (ip - op) % page != 0 && !(::fcntl(fo, F_GETFL) & O_APPEND)) {
+        const uint64_t kWindow = 4u << 20;
+        while (done < n) {
+            off64_t from = ip + off64_t(done), base = from - from % page;
+            size_t want = size_t(std::min<uint64_t>(n - done, kWindow)), len = size_t(from - base) + want;
+            void* m = ::mmap(nullptr, len, PROT_READ, MAP_SHARED | MAP_POPULATE, fi, base);
+            if (m == MAP_FAILED) break;
+            const char* p = static_cast<const char*>(m) + (from - base);
+            size_t put = 0;
+            while (put < want) {
+                ssize_t w = ::pwrite(fo, p + put, want - put, op + off64_t(done + put));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) break;
+                put += size_t(w);
+            }
+            ::munmap(m, len);
+            done += put;
+            if (put < want) break;
+        }
+    } else {
+        off64_t a = ip, b = op;
+        while (done < n) {
+            ssize_t got = copy_file_range(fi, &a, fo, &b, size_t(std::min<uint64_t>(n - done, 1u << 30)), 0);
+            if (got <= 0) break;
+            done += uint64_t(got);
+        }
     }
-    fseeko(in, ip, SEEK_SET);
-    fseeko(out, op, SEEK_SET);
+    fseeko(in, ip + off64_t(done), SEEK_SET);
+    fseeko(out, op + off64_t(done), SEEK_SET);
     return done;
 }
 
@@ -626,9 +657,12 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     auto add = [&](const Entry& e) {
         struct stat st;
         uint32_t size = 0;
-        if (::stat((native_dir + "/" + e.disk).c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-            size = uint32_t(st.st_size); // the search reports 32-bit sizes
-        matches.push_back({e.name, size});
+        bool folder = false;
+        if (::stat((native_dir + "/" + e.disk).c_str(), &st) == 0) {
+            folder = S_ISDIR(st.st_mode);
+            if (!folder) size = uint32_t(st.st_size); // the search reports 32-bit sizes
+        }
+        matches.push_back({e.name, size, folder});
     };
     if (const Listing* l = listing_of(native_dir)) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {

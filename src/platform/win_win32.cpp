@@ -345,7 +345,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
             if (!narrow(w.cFileName, &n) || n == "." || n == "..") continue;
             if (exact ? fold_case(n) != fold_case(name_pat) : !wildcard_match(name_pat, n)) continue;
             bool folder = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow)}); // 32-bit sizes
+            matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow), folder}); // 32-bit sizes
         } while (FindNextFileW(h, &w));
         FindClose(h);
     }

@@ -1,7 +1,13 @@
 #include "support/lod_builders.hpp"
 
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 Bytes make_lod(const std::vector<LodEntry>& entries, int64_t count_field) {
@@ -118,4 +124,44 @@ void kept_folder(JobTest& t, const std::string& winpath, const std::string& key,
         if (fill) fill(dir);
     }
     t.link(winpath, dir.string());
+}
+
+Bytes deflated(const Bytes& data) {
+    Bytes out(compressBound(uLong(data.size())));
+    uLongf n = uLongf(out.size());
+    EXPECT_EQ(compress2(out.data(), &n, data.data(), uLong(data.size()), Z_BEST_COMPRESSION), Z_OK);
+    out.resize(n);
+    return out;
+}
+
+namespace {
+
+// Runs a Python statement on the file `in`, which writes the file `out`.
+Bytes python_zlib(const std::filesystem::path& scratch, const char* statement, const Bytes& data) {
+    std::filesystem::path in = scratch / "python-in", out = scratch / "python-out";
+    std::filesystem::remove(out);
+    std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    std::string script = std::string("import sys, zlib\n"
+                                     "data = open(sys.argv[1], 'rb').read()\n"
+                                     "open(sys.argv[2], 'wb').write(") + statement + ")\n";
+    pid_t pid = fork();
+    if (pid == 0) {
+        execlp("python3", "python3", "-c", script.c_str(), in.c_str(), out.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "python3 failed on " << statement;
+    std::ifstream f(out, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+Bytes python_compress(const std::filesystem::path& scratch, const Bytes& data) {
+    return python_zlib(scratch, "zlib.compress(data, 9)", data);
+}
+
+Bytes python_decompress(const std::filesystem::path& scratch, const Bytes& stream) {
+    return python_zlib(scratch, "zlib.decompress(data)", stream);
 }

@@ -64,6 +64,17 @@ Bytes tga_header(uint16_t w, uint16_t h, uint8_t descriptor = 0x20);
 Bytes slice(const Bytes& b, size_t from, size_t n);
 Bytes concat(const std::vector<Bytes>& parts);
 
+// `data` as a zlib stream (zlib at its best compression): the packed payloads
+// of test archives.
+Bytes deflated(const Bytes& data);
+
+// Python's zlib, the judge of the payload jobs that shares no code with them:
+// `data` packed with zlib.compress at level 9, or a zlib stream unpacked with
+// zlib.decompress. A failure of Python (an exception: no zlib stream) fails
+// the test. `scratch` is a folder for the files that carry the bytes.
+Bytes python_compress(const std::filesystem::path& scratch, const Bytes& data);
+Bytes python_decompress(const std::filesystem::path& scratch, const Bytes& stream);
+
 // Makes the folder `winpath` a link to a folder outside the drives that is
 // kept from one reset of the drives to the next within a test, made by
 // `fill` (given its file system path) the first time. The damage and

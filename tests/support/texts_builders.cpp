@@ -1,6 +1,12 @@
 #include "support/texts_builders.hpp"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 
 namespace texts {
 
@@ -23,6 +29,10 @@ const std::string kText = "c:\\games\\zund7\\xfiles\\text\\";
 const std::string kDone = "c:\\games\\zund7\\xfiles\\text_!\\";
 const std::string kReady = kText + "zund7_ready_rus_str.txt";
 const std::string kStylus = kText + "stylus.txt";
+
+const std::string kPot = "c:\\games\\zund7\\xfiles\\zund7.pot";
+const std::string kPo = "c:\\games\\zund7\\xfiles\\zund7.po";
+const std::string kList = kText + "!out!.txt";
 
 const std::string kBig = "c:\\games\\zund7\\xfiles\\bigtext\\";
 
@@ -79,6 +89,61 @@ std::vector<Record> parse_list(const std::string& out) {
         p = end + 4;
     }
     return v;
+}
+
+ToolRun run_tool(const std::vector<std::string>& argv, const std::filesystem::path& cwd) {
+    ToolRun r;
+    int out[2];
+    if (pipe(out) != 0) return r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        close(out[0]);
+        int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        if (chdir(cwd.c_str()) != 0) _exit(127);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(out[1]);
+    char buf[4096];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) r.out.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+bool have_tool(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    return false;
+}
+
+std::string fill_list(const std::string& list, const std::function<std::optional<std::string>(const Record&)>& tr) {
+    std::vector<Record> records = parse_list(list);
+    std::string out;
+    size_t p = 0;
+    for (const Record& r : records) {
+        // The placeholder line of this record is the first after its text.
+        std::string head = "}{" + std::to_string(r.text.size()) + "}{" + r.text + "}\r\n\r\n";
+        size_t at = list.find(head, p);
+        if (at == std::string::npos) break;
+        at += head.size();
+        size_t end = list.find("\r\n", at);
+        out += list.substr(p, at - p);
+        std::optional<std::string> t = tr(r);
+        out += t ? *t : list.substr(at, end - at);
+        p = end;
+    }
+    return out + list.substr(p);
 }
 
 } // namespace texts

@@ -5,6 +5,9 @@
 
 #include "support/jobtest.hpp"
 
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,12 @@ extern const std::string kText;
 extern const std::string kDone;
 extern const std::string kReady;
 extern const std::string kStylus;
+
+// exportpo's template, importpo's translated copy of it.
+extern const std::string kPot;
+extern const std::string kPo;
+// dumptodo's numbered list, which collecttodo reads filled in.
+extern const std::string kList;
 
 // openbigtext's folder.
 extern const std::string kBig;
@@ -55,6 +64,23 @@ struct Record {
     int n = 0;
     std::string source, text;
 };
+
+// gettext's own tools, the judges of the PO files: runs `argv` (found on the
+// PATH) in the host folder `cwd` and gives its exit code (127 when it cannot
+// be started) and what it printed on both streams.
+struct ToolRun {
+    int code = -1;
+    std::string out;
+};
+ToolRun run_tool(const std::vector<std::string>& argv, const std::filesystem::path& cwd);
+// Whether a program is on the PATH.
+bool have_tool(const std::string& name);
+
+// dumptodo's list as a translator fills it in: each placeholder line under a
+// record for which `tr` gives a translation replaced by it (text mode, CR
+// LF kept).
+std::string fill_list(const std::string& list,
+                      const std::function<std::optional<std::string>(const Record& r)>& tr);
 
 // Reads dumptodo's list (as stored, with CR LF) back, finding each text's
 // end by its length, as a translator's tool would. Stops at the summary.

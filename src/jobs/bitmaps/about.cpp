@@ -18,7 +18,7 @@ const std::vector<Job>& bitmaps_jobs() {
          "the path of each pixel file",
          {{"Can't create file PATH", 1, "a pixel file cannot be opened, or an image cannot be created"}, kCantOpen,
           kCantWrite, kDamaged},
-         "extractlod_icons wrote the entry files into icons_all; their payloads were unpacked outside beside them",
+         "extractlod_icons wrote the entry files into icons_all; unpackpayloads unpacked their payloads beside them",
          "edit the images (keeping the 256-colour palette) and put them into readytga; then readtgas"},
 
         {"readtgas", Workflow::Bitmaps,
@@ -36,7 +36,7 @@ const std::vector<Job>& bitmaps_jobs() {
          "the name of each \".pl\" file",
          {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "extracttgas wrote the images; they were edited and put into readytga",
-         "pack each raw pixel file of readytga\\pack outside into readytga\\NNNN_name.zl; then comptgas"},
+         "packpayloads packs each raw pixel file of readytga\\pack into readytga\\NNNN_name.zl; then comptgas"},
 
         {"comptgas", Workflow::Bitmaps,
          "joins each header and palette file with its packed pixels into an image entry file",
@@ -50,7 +50,7 @@ const std::vector<Job>& bitmaps_jobs() {
          },
          "the name of each entry file",
          {{"Don't match 0x330", 1, "a \".pl\" file is not 816 bytes long"}, kCantOpen, kCantWrite, kCantReplace, kDamaged},
-         "readtgas wrote the raw pixel files, which were packed outside",
+         "readtgas wrote the raw pixel files, which packpayloads packed",
          "updatelod_icons takes the entry files into the new icons.lod"},
     };
     return jobs;

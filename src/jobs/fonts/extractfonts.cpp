@@ -21,7 +21,7 @@ bool write_strip(const std::string& font, const fnt::Tables& t, const std::vecto
     uint64_t area = file.size() > bitmaps_at ? file.size() - bitmaps_at : 0;
     std::string fault = t.height == 0 ? "the font's height is 0" : fnt::bitmaps_fault(t, area);
     if (!fault.empty()) {
-        std::printf("Damaged file %s: %s\n", font.c_str(), fault.c_str());
+        io::report_damaged(font, fault);
         return false;
     }
     std::vector<uint8_t> pixels = fnt::strip(t, file.data() + bitmaps_at);
@@ -50,7 +50,7 @@ void extractfonts() {
             file = io::read_all(in);
             std::fclose(in);
             if (file.size() < fnt::kBitmapsAt) {
-                std::printf("Damaged file %s: shorter than the font tables\n", font.c_str());
+                io::report_damaged(font, "shorter than the font tables");
                 all_good = false;
                 continue;
             }

@@ -21,10 +21,33 @@ Job merge(const char* name, const char* folder, const char* icons_file, const ch
             },
             "\"processing PATH...\" with the path of each icons entry file whose header is taken",
             {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
-            "extractlod_icons or extractlod_strs wrote the entry files; their payloads were unpacked, edited "
-            "and packed again outside",
+            "unpackpayloads unpacked the payloads of the entry files; they were edited outside, put here and "
+            "packed again by packpayloads",
             "put the entry files into the ready folder of updatelod_icons (or into zundfiles\\icons for "
             "rebuildlod_ordered)"};
+}
+
+// A folder of unpackpayloads: the header-last entry files there, and the
+// unpacked payloads beside them.
+std::vector<Place> unpack_folder(const char* search, const char* folder, const char* what) {
+    return {{Kind::Search, Reads, search, "rb", what},
+            {Kind::Folder, Writes, folder, "wb",
+             "the unpacked payload of each X.zl; an X already there is never overwritten", "X"}};
+}
+
+
+std::vector<Place> joined(const std::vector<std::vector<Place>>& parts) {
+    std::vector<Place> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+const char* const kPackedAnew = "each file packed anew; an earlier one is replaced only once the new one is complete";
+
+// A folder of packpayloads: the unpacked files, and the folder of the packed
+// files X.zl made of them.
+std::vector<Place> pack_folder(const char* search, const char* what, const char* folder) {
+    return {{Kind::Search, Reads, search, "rb", what}, {Kind::Folder, Writes, folder, "wb", kPackedAnew, "X.zl"}};
 }
 
 } // namespace
@@ -43,8 +66,8 @@ const std::vector<Job>& lod_jobs() {
          "the path of each entry file",
          {kCantOpen, kCantCreateFile, kCantWrite, kDamaged},
          "none: the LOD chain starts here",
-         "unpack the payloads outside, edit them and pack them again; then a headfirst_* job (or extracttgas "
-         "for images)"},
+         "unpackpayloads unpacks the payloads beside the entry files; then extracttgas for the images, or the "
+         "texts edited outside"},
 
         {"extractlod_strs", Workflow::Lod,
          "writes the text-table entries of the zund6 icons archive as header-last entry files",
@@ -58,7 +81,7 @@ const std::vector<Job>& lod_jobs() {
          "",
          {kCantOpen, kCantCreateFile, kCantWrite, kDamaged},
          "none: the LOD chain starts here",
-         "unpack the payloads outside and translate them (readtables dumps the tables for review)"},
+         "unpackpayloads unpacks the payloads; translate them outside (readtables dumps the tables for review)"},
 
         {"headlast_strs", Workflow::Lod,
          "turns the header-first \".str\" entry files of the icons folder into header-last ones in strs",
@@ -71,7 +94,7 @@ const std::vector<Job>& lod_jobs() {
          "",
          {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "header-first entry files in zundfiles\\icons (as rebuildlod_ordered reads them)",
-         "unpack the payloads outside, which start at byte 0 now"},
+         "unpackpayloads unpacks the payloads, which start at byte 0 now"},
 
         {"headlast_icons1", Workflow::Lod,
          "turns every header-first entry file of the icons1 folder into a header-last one, in place",
@@ -82,7 +105,7 @@ const std::vector<Job>& lod_jobs() {
          "",
          {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "header-first entry files in zundfiles\\icons1",
-         "unpack the payloads outside, which start at byte 0 now"},
+         "unpackpayloads unpacks the payloads, which start at byte 0 now"},
 
         {"headlast_menu", Workflow::Lod,
          "turns the header-first menu images of the menu folder into payload, palette and header, in place, "
@@ -97,8 +120,61 @@ const std::vector<Job>& lod_jobs() {
          {{"", 5, "its search finds no file, or a file's palette comes short (that file stays as it was)"},
           kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "header-first menu images in zundfiles\\menu",
-         "unpack and edit the images outside, pack them into menu\\ready with the unpacked file and the palette "
-         "beside each; then headfirst_menu"},
+         "unpackpayloads unpacks the images; edit them outside and put each into menu\\ready with its palette "
+         "beside it; then packpayloads and headfirst_menu"},
+
+        {"unpackpayloads", Workflow::Lod,
+         "unpacks the payload of every header-last entry file into the unpacked file beside it, held to the sizes "
+         "its entry header gives; a folder that is missing is skipped",
+         joined({unpack_folder("c:\\games\\zund7\\xfiles\\icons_all\\*.zl", "c:\\games\\zund7\\xfiles\\icons_all\\",
+                               "header-last entry files X.zl (extractlod_icons)"),
+                 unpack_folder("c:\\games\\zund6\\xfiles\\icons_txt_str\\*.zl",
+                               "c:\\games\\zund6\\xfiles\\icons_txt_str\\",
+                               "header-last entry files X.zl (extractlod_strs)"),
+                 unpack_folder("c:\\games\\zundfiles\\strs\\*.zl", "c:\\games\\zundfiles\\strs\\",
+                               "header-last entry files X.zl (headlast_strs)"),
+                 unpack_folder("c:\\games\\zundfiles\\icons1\\*.zl", "c:\\games\\zundfiles\\icons1\\",
+                               "header-last entry files X.zl (headlast_icons1)"),
+                 unpack_folder("c:\\games\\zundfiles\\menu\\*.zl", "c:\\games\\zundfiles\\menu\\",
+                               "header-last menu images X.zl (headlast_menu)")}),
+         "the path of each unpacked file written; \"skipping PATH: no such folder\" for a folder that is not there; "
+         "at the end \"kept PATH: ...\" for each unpacked file that differs from its payload, and the counts",
+         {{"Damaged file PATH: WHAT", 1,
+           "an entry file is damaged (shorter than its header says, no zlib stream, unpacking to another length "
+           "than its header gives): it gets no unpacked file, and the job goes on with the others"},
+          kCantOpen, kCantCreateFile, kCantWrite, kCantReplace},
+         "extractlod_icons, extractlod_strs or a headlast_* job wrote the entry files",
+         "edit the unpacked files outside (extracttgas exports the images of icons_all), put them where they are "
+         "packed again; then packpayloads"},
+
+        {"packpayloads", Workflow::Lod,
+         "packs every edited unpacked file, zlib at its best compression, into the packed payload that comptgas or a "
+         "headfirst_* job takes in; a folder that is missing is skipped",
+         joined({pack_folder("c:\\games\\zund7\\xfiles\\readytga\\pack\\*", "the raw pixel files of readtgas",
+                             "c:\\games\\zund7\\xfiles\\readytga\\"),
+                 pack_folder("c:\\games\\zundfiles\\ready\\*",
+                             "edited payloads X, for headfirst_ready (not the .zl and .act files)",
+                             "c:\\games\\zundfiles\\ready\\"),
+                 pack_folder("c:\\games\\zundfiles\\texts\\*",
+                             "edited payloads X, for headfirst_texts (not the .zl and .act files)",
+                             "c:\\games\\zundfiles\\texts\\"),
+                 pack_folder("c:\\games\\zundfiles\\ready str\\*",
+                             "edited payloads X, for headfirst_readystr (not the .zl and .act files)",
+                             "c:\\games\\zundfiles\\ready str\\"),
+                 pack_folder("c:\\games\\zundfiles\\menu\\ready\\*",
+                             "edited menu images X, for headfirst_menu (not the palettes X.act, nor the .zl files)",
+                             "c:\\games\\zundfiles\\menu\\ready\\"),
+                 {{Kind::Search, Reads, "c:\\games\\zund7\\xfiles\\text_!_events\\*.txt", "rb",
+                   "translated event texts N, for headfirst_events"},
+                  {Kind::Search, Reads, "c:\\games\\zund7\\xfiles\\text_!_events\\*.str", "rb",
+                   "translated string files N, the same"},
+                  {Kind::Folder, Writes, "c:\\games\\zund7\\xfiles\\text_!_events\\", "wb", kPackedAnew, "N.zl"}}}),
+         "the path of each packed file written; \"skipping PATH: no such folder\" for a folder that is not there; "
+         "at the end the count",
+         {kCantOpen, kCantCreateFile, kCantWrite, kCantReplace, kDamaged},
+         "the unpacked files were edited outside (readtgas made the raw pixel files of the edited images)",
+         "comptgas for the images; headfirst_ready, headfirst_texts, headfirst_readystr, headfirst_menu or "
+         "headfirst_events for the payloads of the other folders"},
 
         merge("headfirst_ready", "c:\\games\\zundfiles\\ready\\*.zl", "NNNN_X.zl",
               "c:\\games\\zundfiles\\ready\\",
@@ -125,7 +201,7 @@ const std::vector<Job>& lod_jobs() {
          },
          "",
          {kNoMatch, kCantOpen, kCantWrite, kCantReplace, kDamaged},
-         "headlast_menu; the images were edited and packed outside",
+         "headlast_menu and unpackpayloads; the images were edited outside and packed by packpayloads",
          "put the entry files into the ready folder of the archive update"},
 
         {"headfirst_events", Workflow::Lod,
@@ -141,7 +217,7 @@ const std::vector<Job>& lod_jobs() {
          },
          "",
          {kCantOpen, kCantWrite, kCantReplace, kDamaged},
-         "the event texts were unpacked, translated and packed again outside",
+         "the event texts were translated outside and packed by packpayloads",
          "put the entry files into events_ready; then updatelod_events"},
 
         {"updatelod_icons", Workflow::Lod,

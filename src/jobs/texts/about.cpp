@@ -8,6 +8,12 @@ namespace {
 const char* const kTodo = "c:\\games\\zund7\\xfiles\\todo.txt";
 const char* const kText = "c:\\games\\zund7\\xfiles\\text\\";
 const char* const kDone = "c:\\games\\zund7\\xfiles\\text_!\\";
+const char* const kReady = "c:\\games\\zund7\\xfiles\\text\\zund7_ready_rus_str.txt";
+
+const Message kRefused = {
+    "Refused: COUNT problems listed above; the ready list is not written", 1,
+    "something would put a translation in the wrong place or corrupt a cell; each problem is listed before, with "
+    "its file, line, key and what is wrong, and an existing ready list stays as it was"};
 
 } // namespace
 
@@ -23,7 +29,7 @@ const std::vector<Job>& texts_jobs() {
          "",
          {kCantOpen, kCantWrite, kCantReplace, kDamaged},
          "none: the tables of the folder text as the game has them",
-         "dumptodo"},
+         "dumptodo, or exportpo"},
 
         {"dumptodo", Workflow::Texts,
          "writes the numbered translation list of the listed table columns and string files, with byte total "
@@ -39,15 +45,61 @@ const std::vector<Job>& texts_jobs() {
          "",
          {kCantOpen, kCantWrite, kDamaged},
          "maskbreaks",
-         "translators return one translation per line, in record order, as text\\zund7_ready_rus_str.txt; then "
+         "a translator writes each translation in place of its placeholder line; then collecttodo"},
+
+        {"exportpo", Workflow::Texts,
+         "writes the texts of the numbered list as a gettext PO template for translation tools",
+         {
+             {Kind::File, Reads, kTodo, "rt",
+              "the table list: table names with the column numbers to translate, then string-file names"},
+             {Kind::Folder, Reads, kText, "rt, rb", "the listed tables (rt) and string files (rb)", "NAME"},
+             {Kind::File, Writes, "c:\\games\\zund7\\xfiles\\zund7.pot", "wb",
+              "the template, UTF-8: one entry per distinct text of a column or string file, keyed by the file and "
+              "column, with every line it is in; replaced only once complete"},
+         },
+         "one line at the end: the number of entries and of texts",
+         {kCantOpen, kCantWrite, kCantReplace, kDamaged},
+         "maskbreaks",
+         "the team makes zund7.po of the template (msginit -l ru, or a translation tool) and translates it; "
+         "msgmerge brings it up to a newer template; then importpo"},
+
+        {"importpo", Workflow::Texts,
+         "makes the ready list of a translated PO file: each text takes its translation or keeps its own text",
+         {
+             {Kind::File, Reads, kTodo, "rt", "the table list"},
+             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\zund7.po", "rb",
+              "the team's translated copy of zund7.pot, UTF-8"},
+             {Kind::Folder, Reads, kText, "rt, rb", "the listed tables and string files as they are now", "NAME"},
+             {Kind::File, Writes, kReady, "wt",
+              "one line per text, in record order; written only when nothing is wrong"},
+         },
+         "a line for each problem found; at the end the numbers of texts translated, fuzzy, untranslated and "
+         "empty, and of entries for texts no longer in the tables",
+         {kRefused, kCantOpen, kCantWrite, kCantReplace, kDamaged},
+         "exportpo wrote zund7.pot; the team translated a copy of it, zund7.po",
+         "applytodo_ready"},
+
+        {"collecttodo", Workflow::Texts,
+         "makes the ready list of the numbered list filled in with translations, checked against the tables",
+         {
+             {Kind::File, Reads, kTodo, "rt", "the table list"},
+             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\text\\!out!.txt", "rb",
+              "dumptodo's list with a translation in place of each placeholder line; Windows-1251, or UTF-8 when "
+              "saved so"},
+             {Kind::Folder, Reads, kText, "rt, rb", "the listed tables and string files as they are now", "NAME"},
+             {Kind::File, Writes, kReady, "wt",
+              "one line per text, in record order; written only when nothing is wrong"},
+         },
+         "a line for each problem found; at the end the numbers of texts translated, untranslated and empty",
+         {kRefused, kCantOpen, kCantWrite, kCantReplace, kDamaged},
+         "dumptodo wrote the list; a translator wrote each translation in place of its placeholder line",
          "applytodo_ready"},
 
         {"applytodo_ready", Workflow::Texts,
          "writes the translations back into the listed tables and string files, as new files in text_!",
          {
              {Kind::File, Reads, kTodo, "rt", "the table list"},
-             {Kind::File, Reads, "c:\\games\\zund7\\xfiles\\text\\zund7_ready_rus_str.txt", "rt",
-              "the translations, one per line in record order"},
+             {Kind::File, Reads, kReady, "rt", "the translations, one per line in record order"},
              {Kind::Folder, Reads, kText, "rt, rb", "the listed tables and string files, never changed", "NAME"},
              {Kind::Folder, Writes, kDone, "wb, wt", "the translated tables and string files", "NAME"},
              {Kind::File, Writes, "c:\\games\\zund7\\xfiles\\text_!\\temp.txt", "wt, then rb",
@@ -55,7 +107,7 @@ const std::vector<Job>& texts_jobs() {
          },
          "",
          {kCantOpen, kCantWrite, kCantReplace, kDamaged},
-         "dumptodo wrote the list; the translators returned text\\zund7_ready_rus_str.txt",
+         "importpo or collecttodo made the ready list text\\zund7_ready_rus_str.txt",
          "unmaskbreaks"},
 
         {"applytodo_threeline", Workflow::Texts,

@@ -12,7 +12,6 @@
 // price of translating them (0.40 dollars per 1024 bytes).
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
-#include "platform/win.hpp"
 
 #include <cstdio>
 #include <string>
@@ -24,32 +23,14 @@ void dumptodo() {
     const std::string out_path = "!out!.txt";
     FILE* out = io::open_or_die(out_path.c_str(), "wt");
 
-    uint32_t n = 0;
     uint64_t total = 0;
-    auto record = [&](const std::string& source, std::string_view text) {
-        tables::put(out, io::format("{%05u}{%s}{%u}{", n, source.c_str(), unsigned(text.size())), out_path);
-        tables::put(out, text, out_path);
+    // Read as a table while it is being written, the list would grow without
+    // end: the list must not name it.
+    tables::for_each_text(td, list_path, out_path.c_str(), [&](const tables::Text& t) {
+        tables::put(out, io::format("{%05u}{%s}{%u}{", t.n, t.source->c_str(), unsigned(t.text.size())), out_path);
+        tables::put(out, t.text, out_path);
         tables::put(out, io::format("}\n\n%s\n\\\\\n", tables::kPrompt), out_path);
-        ++n;
-        total += text.size();
-    };
-
-    tables::for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
-        // Read as a table while it is being written, the list would grow
-        // without end.
-        if (win::same_file(name.c_str(), out_path.c_str())) io::damaged(list_path, "it lists the output " + name + " as a table");
-        FILE* in = io::open_or_die(name.c_str(), "rt");
-        tables::for_each_line(in, name, k, tables::FirstTab::FirstByte,
-                              [&](const std::string& line, const tables::Field* field) {
-                                  if (field) record(name, field->of(line));
-                              });
-        std::fclose(in);
-    });
-    tables::for_each_string_file(td, [&](const std::string& name) {
-        FILE* in = io::open_or_die(name.c_str(), "rb");
-        std::vector<uint8_t> data = tables::read_file(in, name);
-        std::fclose(in);
-        tables::for_each_string(data, [&](std::string_view s) { record(name, s); });
+        total += t.text.size();
     });
 
     // "Всего байт" (total bytes) and "Стоимость" (cost) in Windows-1251.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace tables {
 
@@ -118,5 +119,100 @@ std::vector<uint8_t> read_file(FILE* f, const std::string& name) {
 }
 
 void put(FILE* out, std::string_view s, const std::string& path) { io::write(out, s.data(), s.size(), path); }
+
+std::string_view Text::first_column() const {
+    if (!row) return {};
+    Field f;
+    return cut_column(*row, 1, FirstTab::FirstByte, &f) ? f.of(*row) : std::string_view();
+}
+
+void for_each_text(FILE* td, const std::string& list_path, const char* not_a_table,
+                   const std::function<void(const Text&)>& each) {
+    Text t;
+    for_each_pass(td, [&](const std::string& name, uint32_t k, bool) {
+        if (not_a_table && win::same_file(name.c_str(), not_a_table))
+            io::damaged(list_path, "it lists the output " + name + " as a table");
+        FILE* in = io::open_or_die(name.c_str(), "rt");
+        t.source = &name;
+        t.column = k;
+        t.place = 0;
+        for_each_line(in, name, k, FirstTab::FirstByte, [&](const std::string& line, const Field* field) {
+            ++t.place;
+            if (!field) return;
+            t.text = field->of(line);
+            t.row = &line;
+            each(t);
+            ++t.n;
+        });
+        std::fclose(in);
+        ++t.pass;
+    });
+    for_each_string_file(td, [&](const std::string& name) {
+        FILE* in = io::open_or_die(name.c_str(), "rb");
+        std::vector<uint8_t> data = read_file(in, name);
+        std::fclose(in);
+        t.source = &name;
+        t.column = 0;
+        t.place = 0;
+        t.row = nullptr;
+        for_each_string(data, [&](std::string_view s) {
+            ++t.place;
+            t.text = s;
+            each(t);
+            ++t.n;
+        });
+        ++t.pass;
+    });
+}
+
+bool masked(const std::string& name) { return io::plain_name(name) && win::wildcard_match("*.txt", name); }
+
+void TextSet::clear() {
+    bytes_.clear();
+    spans_.clear();
+    slots_.clear();
+}
+
+uint32_t TextSet::slot_of(std::string_view s, uint32_t hash) const {
+    size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        uint32_t v = slots_[i];
+        if (v == 0) return uint32_t(i);
+        const Span& sp = spans_[v - 1];
+        if (sp.hash == hash && at(v - 1) == s) return uint32_t(i);
+    }
+}
+
+void TextSet::grow() {
+    std::vector<uint32_t> old;
+    old.swap(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), 0);
+    size_t mask = slots_.size() - 1;
+    for (uint32_t v : old) {
+        if (v == 0) continue;
+        size_t i = spans_[v - 1].hash & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = v;
+    }
+}
+
+uint32_t TextSet::find(std::string_view s) const {
+    if (slots_.empty()) return npos;
+    uint32_t v = slots_[slot_of(s, uint32_t(std::hash<std::string_view>()(s)))];
+    return v == 0 ? npos : v - 1;
+}
+
+uint32_t TextSet::add(std::string_view s, bool* added) {
+    if ((spans_.size() + 1) * 2 > slots_.size()) grow(); // at most half full
+    uint32_t hash = uint32_t(std::hash<std::string_view>()(s));
+    uint32_t slot = slot_of(s, hash);
+    bool is_new = slots_[slot] == 0;
+    if (added) *added = is_new;
+    if (!is_new) return slots_[slot] - 1;
+    spans_.push_back({bytes_.size(), uint32_t(s.size()), hash});
+    bytes_.append(s);
+    slots_[slot] = uint32_t(spans_.size());
+    return uint32_t(spans_.size() - 1);
+}
 
 } // namespace tables

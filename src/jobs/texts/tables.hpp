@@ -96,4 +96,59 @@ std::vector<uint8_t> read_file(FILE* f, const std::string& name);
 // Writes the bytes of `s`; a failed write is "Can't write %s\n", exit 1.
 void put(FILE* out, std::string_view s, const std::string& path);
 
+// One text of the numbered translation list, cut and numbered as dumptodo
+// cuts and numbers them: record n is the n-th line of the ready list.
+struct Text {
+    uint32_t n = 0;                    // the record number, from 0
+    uint32_t pass = 0;                 // the column pass or string file it comes from, counted from 0
+    const std::string* source = nullptr; // the file, as the list names it
+    uint32_t column = 0;               // its table column; 0 for a string of a string file
+    uint64_t place = 0;                // the table line (from 1, as lines are read) or the string's index (from 1)
+    std::string_view text;
+    const std::string* row = nullptr;  // the whole table line; null for a string
+
+    bool in_table() const { return column != 0; }
+    // Column 1 of the text's row (its identifier, as a rule); empty for a string.
+    std::string_view first_column() const;
+};
+
+// Calls each(text) for every text of the list in record order: the listed
+// columns of every table line that has them, block by block and pass by
+// pass, then the strings of the listed string files. Tables and string
+// files are opened in the working folder ("Can't open" when one cannot be).
+// `not_a_table`, when given, is a file the list must not name as a table
+// (the job's own output, which would grow while it is read).
+void for_each_text(FILE* td, const std::string& list_path, const char* not_a_table,
+                   const std::function<void(const Text& t)>& each);
+
+// Whether the line breaks inside the texts of `name` are masked as '@':
+// maskbreaks and unmaskbreaks rewrite every "*.txt" file of the folder
+// text, so a file listed there under a plain name of that pattern.
+bool masked(const std::string& name);
+
+// A set of byte strings kept back to back in one buffer: the strings of a
+// column, the keys of a translation file. Each distinct string added gets
+// the next number from 0.
+class TextSet {
+public:
+    static constexpr uint32_t npos = UINT32_MAX;
+    // The number of `s`, added when it is new (*added tells).
+    uint32_t add(std::string_view s, bool* added = nullptr);
+    uint32_t find(std::string_view s) const;
+    std::string_view at(uint32_t i) const { return std::string_view(bytes_).substr(spans_[i].off, spans_[i].len); }
+    uint32_t size() const { return uint32_t(spans_.size()); }
+    void clear();
+
+private:
+    struct Span {
+        uint64_t off;
+        uint32_t len, hash;
+    };
+    uint32_t slot_of(std::string_view s, uint32_t hash) const;
+    void grow();
+    std::string bytes_;
+    std::vector<Span> spans_;
+    std::vector<uint32_t> slots_; // numbers + 1; 0 for a free slot
+};
+
 } // namespace tables

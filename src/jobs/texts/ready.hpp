@@ -1,0 +1,71 @@
+// The ready list as importpo and collecttodo make it: one line per text of
+// the numbered list, in record order, Windows-1251, CR LF, exactly what
+// applytodo_ready reads. A text takes its translation when it has one and
+// keeps its own text otherwise, so that its cell stays as it was.
+//
+// A run that finds anything wrong writes no ready list at all (an existing
+// one stays as it was): it lists every problem and is refused, since one
+// line too many or too few would shift every later translation into the
+// wrong cell.
+#pragma once
+
+#include "jobs/texts/tables.hpp"
+#include "platform/io.hpp"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ready {
+
+// What became of the texts.
+struct Counts {
+    uint32_t translated = 0, fuzzy = 0, untranslated = 0, empty = 0;
+    uint32_t stale = 0; // translations of texts no longer in the tables
+};
+
+// The problems of a run, each printed as found ("WHERE: WHAT"), the first
+// kShown of them.
+class Problems {
+public:
+    static constexpr uint32_t kShown = 100;
+    void add(const std::string& where, const std::string& what);
+    uint32_t count() const { return count_; }
+    // With any problem: "Refused: ..." and exit code 1; nothing is written.
+    void refuse_if_any() const;
+
+private:
+    uint32_t count_ = 0;
+};
+
+// Why `translation` cannot stand for `t` on the ready list; nullptr when it
+// can. Its line breaks are '\n': only a text of a masked file may hold them.
+const char* translation_fault(const tables::Text& t, std::string_view translation);
+
+// Why `t`, left untranslated, cannot stand on the ready list with its own
+// text; nullptr when it can.
+const char* own_text_fault(const tables::Text& t);
+
+// "names.str:3: {00012}" (the file, its line or string index, the record
+// number): where a record is, as problems name it.
+std::string record_name(const tables::Text& t);
+
+// The ready list "zund7_ready_rus_str.txt", made in the working folder (the
+// folder text) where applytodo_ready reads it, and put in place only when
+// the run is done.
+class Writer {
+public:
+    Writer();
+    // Adds the line of the next record: `text` with each line break of a
+    // masked file turned into '@'.
+    void line(std::string_view text, bool masked);
+    // Refuses the run when there are problems; else puts the ready list in
+    // place and prints the summary.
+    void finish(const Problems& problems, const Counts& counts);
+
+private:
+    io::Replacement out_;
+    std::string buf_;
+};
+
+} // namespace ready
