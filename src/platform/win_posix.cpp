@@ -116,7 +116,10 @@ void split_native(const std::string& p, std::string* dir, std::string* name) {
 }
 
 // Brings the kept copy of a folder up to date after this layer changed it.
-void note_change(const std::string& p, bool added) {
+// `restamp`: take the folder's new time stamps, so that the copy stays in use;
+// without, the old stamps stay and the folder is read again when next looked
+// at (unless a later change takes them).
+void note_change(const std::string& p, bool added, bool restamp = true) {
     std::string dir, disk, name;
     split_native(p, &dir, &disk);
     auto it = g_listings.find(dir);
@@ -134,7 +137,7 @@ void note_change(const std::string& p, bool added) {
             l.names.erase(key);
         }
     }
-    if (::stat(dir.c_str(), &l.stamp) != 0) g_listings.erase(it);
+    if (restamp && ::stat(dir.c_str(), &l.stamp) != 0) g_listings.erase(it);
 }
 
 void note_added(const std::string& p) { note_change(p, true); }
@@ -509,17 +512,15 @@ int remove(const char* path) {
 }
 
 int replace_native(const std::string& from, const std::string& to) {
-    // rename() puts the new file in the old one's place in one step.
-    if (is_dir(to)) {
-        fail_with(EACCES);
-        return -1;
-    }
+    // rename() puts the new file in the old one's place in one step; never a
+    // folder's (EISDIR), as Windows refuses.
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        fail_with(errno);
+        fail_with(errno == EISDIR ? EACCES : errno);
         return -1;
     }
-    note_removed(from);
-    note_added(to);
+    // Both names are as a rule in one folder: its time stamps are taken once.
+    note_change(from, false, false);
+    note_change(to, true);
     return 0;
 }
 

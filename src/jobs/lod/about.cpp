@@ -148,8 +148,8 @@ const std::vector<Job>& lod_jobs() {
          "packed again; then packpayloads"},
 
         {"packpayloads", Workflow::Lod,
-         "packs every edited unpacked file, zlib at its best compression, into the packed payload that comptgas or a "
-         "headfirst_* job takes in; a folder that is missing is skipped",
+         "packs every edited unpacked file, zlib at its best compression on every processor, into the packed payload "
+         "that comptgas or a headfirst_* job takes in; a folder that is missing is skipped",
          joined({pack_folder("c:\\games\\zund7\\xfiles\\readytga\\pack\\*", "the raw pixel files of readtgas",
                              "c:\\games\\zund7\\xfiles\\readytga\\"),
                  pack_folder("c:\\games\\zundfiles\\ready\\*",

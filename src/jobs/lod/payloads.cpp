@@ -12,7 +12,9 @@
 // packpayloads    every unpacked file in the folders where the merge jobs and
 //                 comptgas take packed payloads from: packed into X.zl, zlib
 //                 at its best compression, so that stored size and unpacked
-//                 size are the lengths of X.zl and X.
+//                 size are the lengths of X.zl and X. The packing is nearly
+//                 all of its work: the files are packed on every processor
+//                 of the machine, and written in turn.
 //
 // A folder that is not there is passed by with a line that says so: a
 // translation uses some of these folders, seldom all.
@@ -22,10 +24,15 @@
 #include "platform/io.hpp"
 #include "platform/win.hpp"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -131,26 +138,114 @@ void unpack_folder(const std::string& dir, Unpacked* tally) {
         if (win::wildcard_match("*.zl", fd.name)) unpack_entry_file(dir, fd.name, there, tally);
 }
 
-// Packs the unpacked file `in_path` into `out_path`.
-void pack_file(const std::string& in_path, const std::string& out_path) {
-    std::vector<uint8_t> data = read_file(in_path);
-    lodjobs::recordable_size(data.size(), in_path); // the merge jobs record its length
-    write_file(out_path, zl::pack(data.data(), data.size()));
-}
+// A file to pack: an unpacked payload and the X.zl it goes into.
+struct PackTask {
+    std::string in, out;
+};
 
-// Packs every file of `dir` that is an unpacked payload into X.zl in
+// The files of `dir` that are unpacked payloads, to be packed into X.zl in
 // `out_dir`: all but the packed files and entry files (".zl") and the
 // palettes (".act") that lie beside them.
-size_t pack_folder(const std::string& dir, const std::string& out_dir) {
+void add_folder(const std::string& dir, const std::string& out_dir, std::vector<PackTask>* tasks) {
     std::vector<win::FindData> files;
-    if (!list_files(dir, &files)) return 0;
-    size_t packed = 0;
+    if (!list_files(dir, &files)) return;
     for (const win::FindData& fd : files) {
         if (win::wildcard_match("*.zl", fd.name) || win::wildcard_match("*.act", fd.name)) continue;
-        pack_file(dir + fd.name, out_dir + fd.name + ".zl");
-        ++packed;
+        tasks->push_back({dir + fd.name, out_dir + fd.name + ".zl"});
     }
-    return packed;
+}
+
+// Packs the files of `tasks` in their order: each is read, its length
+// checked, its path printed and its X.zl written in turn, as if one came
+// after the other. Packing at zlib's best compression is nearly all of the
+// work, so the files ahead are read and packed meanwhile on the machine's
+// other processors; what goes wrong with one of them (it cannot be opened, it
+// is too long to record) is told when its turn comes, on this thread.
+void pack_in_order(const std::vector<PackTask>& tasks) {
+    struct Slot {
+        std::vector<uint8_t> data, packed;
+        bool read = false; // read ahead, for a packer to take
+        bool done = false; // packed, or failed with `error`
+        std::exception_ptr error;
+    };
+    std::vector<Slot> slots(tasks.size());
+    const unsigned packers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    const size_t ahead = 2 * size_t(packers); // files held at a time, besides the one being written
+    std::mutex m;
+    std::condition_variable cv;
+    size_t published = 0, taken = 0; // slots read ahead so far; slots taken by a packer
+    bool stop = false;
+    auto pack_ahead = [&] {
+        std::unique_lock<std::mutex> lock(m);
+        for (;;) {
+            cv.wait(lock, [&] { return stop || taken < published; });
+            if (stop) return;
+            Slot& s = slots[taken++];
+            if (!s.read) continue;
+            lock.unlock();
+            std::vector<uint8_t> packed;
+            std::exception_ptr error;
+            try {
+                packed = zl::pack(s.data.data(), s.data.size());
+            } catch (...) { // a lack of memory: told in turn
+                error = std::current_exception();
+            }
+            lock.lock();
+            s.packed = std::move(packed);
+            s.error = error;
+            s.done = true;
+            cv.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < packers; ++i) threads.emplace_back(pack_ahead);
+    // The packers end however this thread leaves (a failure ends the
+    // process itself).
+    struct Join {
+        std::vector<std::thread>& threads;
+        std::mutex& m;
+        std::condition_variable& cv;
+        bool& stop;
+        ~Join() {
+            {
+                std::lock_guard<std::mutex> lock(m);
+                stop = true;
+            }
+            cv.notify_all();
+            for (std::thread& t : threads) t.join();
+        }
+    } join{threads, m, cv, stop};
+
+    for (size_t k = 0; k < tasks.size(); ++k) {
+        // Read the files ahead that open and can be recorded; the others are
+        // left to their turn.
+        for (size_t i = published; i < tasks.size() && i <= k + ahead; ++i) {
+            Slot& s = slots[i];
+            if (FILE* f = win::fopen(tasks[i].in.c_str(), "rb")) {
+                s.data = io::read_all(f);
+                std::fclose(f);
+                s.read = s.data.size() <= UINT32_MAX;
+                if (!s.read) std::vector<uint8_t>().swap(s.data);
+            }
+            std::lock_guard<std::mutex> lock(m);
+            published = i + 1;
+            cv.notify_all();
+        }
+        Slot& s = slots[k];
+        std::vector<uint8_t> packed;
+        if (s.read) {
+            std::unique_lock<std::mutex> lock(m);
+            cv.wait(lock, [&] { return s.done; });
+            if (s.error) std::rethrow_exception(s.error);
+            packed = std::move(s.packed);
+        } else {
+            s.data = read_file(tasks[k].in);
+            lodjobs::recordable_size(s.data.size(), tasks[k].in); // the merge jobs record its length
+            packed = zl::pack(s.data.data(), s.data.size());
+        }
+        std::vector<uint8_t>().swap(s.data);
+        write_file(tasks[k].out, packed);
+    }
 }
 
 } // namespace
@@ -169,21 +264,28 @@ void unpackpayloads() {
 }
 
 void packpayloads() {
+    size_t packed = 0;
+    auto pack_folder = [&](const std::string& dir, const std::string& out_dir) {
+        std::vector<PackTask> tasks;
+        add_folder(dir, out_dir, &tasks);
+        pack_in_order(tasks);
+        packed += tasks.size();
+    };
     const std::string readytga = "c:\\games\\zund7\\xfiles\\readytga\\";
-    size_t packed = pack_folder(readytga + "pack\\", readytga);
+    pack_folder(readytga + "pack\\", readytga);
     for (const char* dir : {"c:\\games\\zundfiles\\ready\\", "c:\\games\\zundfiles\\texts\\",
                             "c:\\games\\zundfiles\\ready str\\", "c:\\games\\zundfiles\\menu\\ready\\"})
-        packed += pack_folder(dir, dir);
+        pack_folder(dir, dir);
     // The event texts and string files, as headfirst_events takes them.
     const std::string events = "c:\\games\\zund7\\xfiles\\text_!_events\\";
     std::vector<win::FindData> files;
     if (list_files(events, &files)) {
+        std::vector<PackTask> tasks;
         for (const char* pattern : {"*.txt", "*.str"})
             for (const win::FindData& fd : files)
-                if (win::wildcard_match(pattern, fd.name)) {
-                    pack_file(events + fd.name, events + fd.name + ".zl");
-                    ++packed;
-                }
+                if (win::wildcard_match(pattern, fd.name)) tasks.push_back({events + fd.name, events + fd.name + ".zl"});
+        pack_in_order(tasks);
+        packed += tasks.size();
     }
     std::printf("%zu packed\n", packed);
 }
