@@ -143,11 +143,14 @@ Bytes packed_entry(const std::string& name, const std::string& tag, uint16_t w, 
     return concat({entry_header(name, tag, pixels, uint32_t(z.size()), w, h, uint32_t(data.size())), z, palette});
 }
 
-// An entry of `old`'s header and palette (if any) whose payload has been
-// packed anew: its header is the old one with the stored size of the new
-// payload and the unpacked size of `data`, to which Python's zlib must unpack
-// the payload.
-void expect_repacked(const fs::path& scratch, const Bytes& entry, const Bytes& old, size_t palette, const Bytes& data) {
+// A rebuilt archive in which only entry k has changed: the entry of the
+// source's header and palette (if any) whose payload has been packed anew.
+// Its header is the old one with the stored size of the new payload and the
+// unpacked size of `data`, to which Python's zlib must unpack the payload;
+// every other entry is as it was.
+void expect_only_repacked(const fs::path& scratch, const Bytes& rebuilt, const std::vector<LodEntry>& es, size_t k,
+                          size_t palette, const Bytes& data) {
+    const Bytes entry = lod_data(rebuilt, k), &old = es[k].data;
     ASSERT_GE(entry.size(), 48 + palette);
     Bytes header = slice(old, 0, 48);
     uint32_t stored = uint32_t(entry.size() - 48 - palette);
@@ -158,6 +161,10 @@ void expect_repacked(const fs::path& scratch, const Bytes& entry, const Bytes& o
     EXPECT_EQ(slice(entry, 0, 48), header);
     EXPECT_EQ(python_decompress(scratch, slice(entry, 48, stored)), data);
     EXPECT_EQ(slice(entry, 48 + stored, palette), slice(old, old.size() - palette, palette));
+    for (size_t i = 0; i < es.size(); ++i)
+        if (i != k) {
+            ASSERT_EQ(lod_data(rebuilt, i), es[i].data) << i;
+        }
 }
 
 class PayloadChain : public JobTest {};
@@ -204,11 +211,7 @@ TEST_F(PayloadChain, AnEditedImageComesBackPackedAndEveryOtherEntryStaysAsItWas)
 
     Bytes rebuilt = get(kData + "icons.lod");
     Bytes edited = slice(image, 786, size_t(im.w) * im.h);
-    expect_repacked(root(), lod_data(rebuilt, im.index), es[im.index].data, 768, edited);
-    for (size_t k = 0; k < es.size(); ++k)
-        if (k != im.index) {
-            ASSERT_EQ(lod_data(rebuilt, k), es[k].data) << k;
-        }
+    expect_only_repacked(root(), rebuilt, es, im.index, 768, edited);
 }
 
 // zundfiles\icons holds the header-first entry files of the Starhold VI icons
@@ -234,11 +237,7 @@ TEST_F(PayloadChain, ATranslatedTextEntryComesBackPackedIntoTheOrderedArchive) {
     ASSERT_EQ(run("rebuildlod_ordered").exit_code, 0);
 
     Bytes rebuilt = get(starhold + "icons.lod");
-    expect_repacked(root(), lod_data(rebuilt, 123), es[123].data, 0, translated);
-    for (size_t k = 0; k < es.size(); ++k)
-        if (k != 123) {
-            ASSERT_EQ(lod_data(rebuilt, k), es[k].data) << k;
-        }
+    expect_only_repacked(root(), rebuilt, es, 123, 0, translated);
 }
 
 TEST_F(PayloadChain, ATranslatedEventTextComesBackPackedIntoTheEventsArchive) {
@@ -257,11 +256,7 @@ TEST_F(PayloadChain, ATranslatedEventTextComesBackPackedIntoTheEventsArchive) {
     ASSERT_EQ(run("updatelod_events").exit_code, 0);
 
     Bytes rebuilt = get(kData + "events.lod");
-    expect_repacked(root(), lod_data(rebuilt, 12), es[12].data, 0, translated);
-    for (size_t k = 0; k < es.size(); ++k)
-        if (k != 12) {
-            ASSERT_EQ(lod_data(rebuilt, k), es[k].data) << k;
-        }
+    expect_only_repacked(root(), rebuilt, es, 12, 0, translated);
 }
 
 } // namespace

@@ -75,11 +75,18 @@ protected:
         return parse_list(get_text(kText + "!out!.txt"));
     }
 
-    // Applies the ready list and restores the line breaks.
-    void apply_and_unmask(const std::string& ready) {
-        put(kReady, ready);
+    // Applies the ready list (this one, when given) and restores the line
+    // breaks.
+    void apply_and_unmask(const std::string* ready = nullptr) {
+        if (ready) put(kReady, *ready);
         expect_run(run("applytodo_ready"), 0, {});
         expect_run(run("unmaskbreaks"), 0, {});
+    }
+
+    // The two tables in text_! with their listed columns as `tr` translates them.
+    void expect_tables(const std::function<std::string(const std::string&)>& tr) {
+        EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, tr)));
+        EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, tr), false));
     }
 };
 
@@ -104,10 +111,9 @@ TEST_F(TextChain, TranslatedTablesGetTheirLineBreaksBack) {
 
     std::string ready;
     for (const Record& r : list) ready += translate(r.text) + "\r\n";
-    apply_and_unmask(ready);
+    apply_and_unmask(&ready);
 
-    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, translate)));
-    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, translate), false));
+    expect_tables(translate);
     EXPECT_EQ(get(kDone + "names.str"), string_file({"RU ANN", "RU ", "RU BOB"}));
     EXPECT_EQ(get(kDone + "msgs.str"), string_file({"RU HELLO, %S!"}));
     // The untranslated sources stay as masked for the dump.
@@ -123,7 +129,7 @@ TEST_F(TextChain, UnchangedTranslationsGiveBackTheOriginalFiles) {
     // leaves the last line without one.
     std::string ready;
     for (const Record& r : list) ready += (ready.empty() ? "" : "\n") + r.text;
-    apply_and_unmask(ready);
+    apply_and_unmask(&ready);
 
     EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(kUi));
     EXPECT_EQ(get_text(kDone + "items.txt"), table_file(kItems, false));
@@ -136,7 +142,7 @@ TEST_F(TextChain, OneTranslatedTextChangesOnlyItsCell) {
     ASSERT_EQ(list.size(), 17u);
     std::string ready;
     for (const Record& r : list) ready += (r.n == 7 ? "\xE4\xE0@\xED\xE5\xF2" : r.text) + "\r\n"; // "да@нет"
-    apply_and_unmask(ready);
+    apply_and_unmask(&ready);
 
     std::vector<Row> want = kUi;
     want[2][2] = "\xE4\xE0\n\xED\xE5\xF2";
@@ -196,10 +202,8 @@ TEST_F(Exchange, PoTranslatedWithGettextsToolsFillsEveryCellAndSurvivesAChangeOf
     expect_run(run("importpo"), 0,
                {"17 texts: 15 translated, 0 fuzzy, 0 untranslated, 2 empty; entries for texts no longer in the "
                 "tables: 0"});
-    expect_run(run("applytodo_ready"), 0, {});
-    expect_run(run("unmaskbreaks"), 0, {});
-    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, prefixed)));
-    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, prefixed), false));
+    apply_and_unmask();
+    expect_tables(prefixed);
     EXPECT_EQ(get(kDone + "names.str"), string_file({"RU: Ann", "", "RU: Bob"}));
     EXPECT_EQ(get(kDone + "msgs.str"), string_file({"RU: Hello, %s!"}));
 
@@ -217,8 +221,7 @@ TEST_F(Exchange, PoTranslatedWithGettextsToolsFillsEveryCellAndSurvivesAChangeOf
     std::filesystem::rename(xfiles / "merged.po", xfiles / "zund7.po");
     RunResult r = run("importpo");
     EXPECT_EQ(r.exit_code, 0) << r.out;
-    expect_run(run("applytodo_ready"), 0, {});
-    expect_run(run("unmaskbreaks"), 0, {});
+    apply_and_unmask();
     std::vector<Row> want = translated(ui, {2, 3}, prefixed);
     want[1] = ui[1];
     want[3][1] = ui[3][1];
@@ -233,10 +236,8 @@ TEST_F(TextChain, FilledInListFillsEveryCellAndIsRefusedOnceTheTablesChange) {
     expect_run(run("collecttodo"), 0,
                {"17 texts: 17 translated, 0 fuzzy, 0 untranslated, 0 empty; entries for texts no longer in the "
                 "tables: 0"});
-    expect_run(run("applytodo_ready"), 0, {});
-    expect_run(run("unmaskbreaks"), 0, {});
-    EXPECT_EQ(get_text(kDone + "ui.txt"), table_file(translated(kUi, {2, 3}, translate)));
-    EXPECT_EQ(get_text(kDone + "items.txt"), table_file(translated(kItems, {2}, translate), false));
+    apply_and_unmask();
+    expect_tables(translate);
     EXPECT_EQ(get(kDone + "names.str"), string_file({"RU ANN", "RU ", "RU BOB"}));
     EXPECT_EQ(get(kDone + "msgs.str"), string_file({"RU HELLO, %S!"}));
 

@@ -69,6 +69,22 @@ Bytes text_bin() {
     return b.b;
 }
 
+// The list and the tables it names, as every job of the translation list
+// reads them.
+void put_listed(JobTest& t) {
+    t.put(kTodo, kTodoText);
+    t.put(kText + "a.txt", kTable);
+    t.put(kText + "s.str", kStrings);
+}
+
+// A job that reads the list and its tables, and nothing else.
+Scenario listed_only(const char* job) {
+    return {job, job, "c:\\", put_listed,
+            {{kText + "s.str", after_each(kStrings, 0), {}},
+             {kTodo, after_each(kTodoText, '\n'), {}},
+             {kText + "a.txt", after_each(kTable, '\n'), {}}}};
+}
+
 std::vector<Scenario> text_scenarios() {
     const Bytes bin = text_bin();
     const std::string list = filled_list();
@@ -82,20 +98,10 @@ std::vector<Scenario> text_scenarios() {
          {{kIcons + "all.str", after_each(kAllStr, 0), {}},
           {kZund6List, after_each(kZund6ListText, '\n'), {}},
           {kIcons + "t1.txt", after_each(kIconsTable, '\n'), {}}}},
-        {"dumptodo", "dumptodo", "c:\\",
-         [](JobTest& t) {
-             t.put(kTodo, kTodoText);
-             t.put(kText + "a.txt", kTable);
-             t.put(kText + "s.str", kStrings);
-         },
-         {{kText + "s.str", after_each(kStrings, 0), {}},
-          {kTodo, after_each(kTodoText, '\n'), {}},
-          {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        listed_only("dumptodo"),
         {"applytodo_ready", "applytodo_ready", "c:\\",
          [](JobTest& t) {
-             t.put(kTodo, kTodoText);
-             t.put(kText + "a.txt", kTable);
-             t.put(kText + "s.str", kStrings);
+             put_listed(t);
              t.put(kReady, kReadyText);
              t.put(kDone + "a.txt", "an earlier result\r\n");
              t.put(kDone + "s.str", string_file({"earlier"}));
@@ -112,20 +118,10 @@ std::vector<Scenario> text_scenarios() {
              t.put(kDone + "a.txt", "an earlier result\r\n");
          },
          {{kStylus, {}, {}}, {kText + "a.txt", after_each(kTable, '\n'), {}}}},
-        {"exportpo", "exportpo", "c:\\",
-         [](JobTest& t) {
-             t.put(kTodo, kTodoText);
-             t.put(kText + "a.txt", kTable);
-             t.put(kText + "s.str", kStrings);
-         },
-         {{kText + "s.str", after_each(kStrings, 0), {}},
-          {kTodo, after_each(kTodoText, '\n'), {}},
-          {kText + "a.txt", after_each(kTable, '\n'), {}}}},
+        listed_only("exportpo"),
         {"importpo", "importpo", "c:\\",
          [](JobTest& t) {
-             t.put(kTodo, kTodoText);
-             t.put(kText + "a.txt", kTable);
-             t.put(kText + "s.str", kStrings);
+             put_listed(t);
              t.put(kPo, kPoText);
          },
          {{kPo, after_each(kPoText, '\n'), {}},
@@ -133,9 +129,7 @@ std::vector<Scenario> text_scenarios() {
           {kText + "a.txt", after_each(kTable, '\n'), {}}}},
         {"collecttodo", "collecttodo", "c:\\",
          [list](JobTest& t) {
-             t.put(kTodo, kTodoText);
-             t.put(kText + "a.txt", kTable);
-             t.put(kText + "s.str", kStrings);
+             put_listed(t);
              t.put(kList, list);
          },
          {{kList, after_each(list, '\n'), {}},

@@ -98,25 +98,16 @@ std::string host(const std::string& path) { return win::native_path(path.c_str()
 
 bool is_folder(const std::string& native) { return win::look_native(native).folder; }
 
-// What a look at a path found: whether something of that name is there, a
-// file or a folder, and the file's size.
-struct Found {
-    bool there = false;
-    bool folder = false;
-    uint64_t size = 0;
-};
-
-Found look(const std::string& path) {
-    Found f;
+// What lies at a job's path: found as the job would find it (any letter
+// case), then looked at for what it is and its full size.
+win::NativeEntry look(const std::string& path) {
     win::FindData fd;
     intptr_t h = win::findfirst(path.c_str(), &fd);
-    if (h == -1) return f;
+    if (h == -1) return {};
     win::findclose(h);
-    f.there = true;
     win::NativeEntry e = win::look_native(host(path));
-    f.folder = e.folder;
-    f.size = e.there ? e.size : fd.size;
-    return f;
+    if (!e.there) e = {true, fd.folder, fd.size}; // what the search saw
+    return e;
 }
 
 size_t count_matches(const std::string& pattern) {
@@ -163,14 +154,14 @@ struct Verdict {
 };
 
 Verdict file_there(const std::string& fixed, const char* note) {
-    Found f = look(fixed);
+    win::NativeEntry f = look(fixed);
     if (f.folder) return {false, host(fixed) + " is a folder, not a file"};
     if (!f.there) return {false, missing_at(host(fixed))};
     return {true, host(fixed) + ", " + plural(f.size, "byte", "bytes") + note};
 }
 
 Verdict folder_there(const std::string& fixed) {
-    Found d = look(fixed);
+    win::NativeEntry d = look(fixed);
     if (!d.there) return {false, missing_at(host(fixed))};
     if (!d.folder) return {false, host(fixed) + " is a file, not a folder"};
     return {true, host(fixed)};

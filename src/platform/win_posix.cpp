@@ -656,14 +656,8 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     std::string native_dir = native_path(dir.c_str());
     std::vector<FindData> matches;
     auto add = [&](const Entry& e) {
-        struct stat st;
-        uint32_t size = 0;
-        bool folder = false;
-        if (::stat((native_dir + "/" + e.disk).c_str(), &st) == 0) {
-            folder = S_ISDIR(st.st_mode);
-            if (!folder) size = uint32_t(st.st_size); // the search reports 32-bit sizes
-        }
-        matches.push_back({e.name, size, folder});
+        NativeEntry n = look_native(native_dir + "/" + e.disk);
+        matches.push_back({e.name, uint32_t(n.size), n.folder}); // the search reports 32-bit sizes
     };
     if (const Listing* l = listing_of(native_dir)) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {

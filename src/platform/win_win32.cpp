@@ -180,11 +180,13 @@ FILE* fopen_native(const std::string& p, const char* mode) {
     }
     bool binary = std::strchr(mode, 'b') != nullptr;
     bool update = std::strchr(mode, '+') != nullptr;
-    if (is_dir(p)) {
+    // Never a folder; for writing, never a read-only file either: one look.
+    DWORD a = attributes(p);
+    DWORD refused = FILE_ATTRIBUTE_DIRECTORY | (kind != 'r' || update ? FILE_ATTRIBUTE_READONLY : 0);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & refused)) {
         fail_with(EACCES);
         return nullptr;
     }
-    if ((kind != 'r' || update) && !can_take_file_native(p)) return nullptr;
     if (kind == 'r' && !binary && !update && holds_ctrl_z(p)) return open_text_for_reading(p);
     wchar_t m[4] = {wchar_t(kind), update ? L'+' : (binary ? L'b' : L't'), update ? (binary ? L'b' : L't') : L'\0',
                     L'\0'};

@@ -82,14 +82,6 @@ std::string comment_of(std::string_view id) {
     return win::to_utf8(s);
 }
 
-std::string shown(std::string_view text, bool masked) {
-    std::string s(text);
-    if (masked)
-        for (char& c : s)
-            if (c == '@') c = '\n';
-    return win::to_utf8(s);
-}
-
 } // namespace
 
 void exportpo() {
@@ -115,7 +107,7 @@ void exportpo() {
                 refs.push_back(po::reference(p.file, p.ref_place[r]));
             po::append_references(&buf, refs);
             po::append_string(&buf, "msgctxt", p.context);
-            po::append_string(&buf, "msgid", shown(p.texts.at(i), p.masked));
+            po::append_string(&buf, "msgid", win::to_utf8(tables::po_msgid(p.texts.at(i), p.masked)));
             buf += "msgstr \"\"\n";
             if (buf.size() >= (1 << 20)) {
                 out.write(buf.data(), buf.size());
@@ -132,7 +124,7 @@ void exportpo() {
             p.number = t.pass;
             p.masked = tables::masked(*t.source);
             p.file = win::to_utf8(*t.source);
-            p.context = t.in_table() ? p.file + ":" + std::to_string(t.column) : p.file;
+            p.context = win::to_utf8(tables::po_context(t));
             p.skip = !written.insert(p.context).second;
         }
         ++texts;

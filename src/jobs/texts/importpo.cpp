@@ -185,12 +185,11 @@ void importpo() {
     ready::Counts counts;
     uint32_t pass = UINT32_MAX;
     bool masked = false;
-    std::string key;
     tables::for_each_text(td, list_path, nullptr, [&](const tables::Text& t) {
         if (t.pass != pass) {
             pass = t.pass;
             masked = tables::masked(*t.source);
-            auto it = context_number.find(t.in_table() ? *t.source + ":" + std::to_string(t.column) : *t.source);
+            auto it = context_number.find(tables::po_context(t));
             uint32_t c = it == context_number.end() ? UINT32_MAX : it->second;
             if (c != context) load(c);
             context = c;
@@ -200,11 +199,7 @@ void importpo() {
             ready.line(t.text, false);
             return;
         }
-        key.assign(t.text);
-        if (masked)
-            for (char& ch : key)
-                if (ch == '@') ch = '\n';
-        uint32_t n = ids.find(key);
+        uint32_t n = ids.find(tables::po_msgid(t.text, masked));
         if (n != tables::TextSet::npos) {
             const Loaded& e = loaded[n];
             flags[e.entry] |= kUsed;

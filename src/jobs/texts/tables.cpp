@@ -167,6 +167,18 @@ void for_each_text(FILE* td, const std::string& list_path, const char* not_a_tab
 
 bool masked(const std::string& name) { return io::plain_name(name) && win::wildcard_match("*.txt", name); }
 
+std::string po_context(const Text& t) {
+    return t.in_table() ? *t.source + ":" + std::to_string(t.column) : *t.source;
+}
+
+std::string po_msgid(std::string_view text, bool masked) {
+    std::string s(text);
+    if (masked)
+        for (char& c : s)
+            if (c == '@') c = '\n';
+    return s;
+}
+
 void TextSet::clear() {
     bytes_.clear();
     spans_.clear();

@@ -126,6 +126,13 @@ void for_each_text(FILE* td, const std::string& list_path, const char* not_a_tab
 // text, so a file listed there under a plain name of that pattern.
 bool masked(const std::string& name);
 
+// How the PO files key a text (Windows-1251; exportpo writes them in UTF-8):
+// its context, "FILE:COLUMN" for a table text and "FILE" for a string, and
+// its msgid, the text with each masked line break ('@' in a masked file)
+// shown as the line break it stands for.
+std::string po_context(const Text& t);
+std::string po_msgid(std::string_view text, bool masked);
+
 // A set of byte strings kept back to back in one buffer: the strings of a
 // column, the keys of a translation file. Each distinct string added gets
 // the next number from 0.
