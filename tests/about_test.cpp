@@ -271,8 +271,8 @@ TEST(Docs, ManualPageHasASectionForEveryJob) {
 // from the function that the completion file registers for locbench.
 std::set<std::string> completions(const std::vector<std::string>& words) {
     std::string script = std::string("source \"") + LOCBENCH_BASH_COMPLETION + "\" || exit 1\n" + R"(
-spec=$(complete -p locbench) || exit 1
-fn=${spec#*-F }
+registered=$(complete -p locbench) || exit 1
+fn=${registered#*-F }
 fn=${fn%% *}
 COMP_WORDS=()";
     for (const std::string& w : words) script += " \"" + w + "\"";
