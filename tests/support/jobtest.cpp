@@ -272,6 +272,19 @@ void JobTest::link(const std::string& winpath, const std::string& target) {
 }
 
 RunResult JobTest::run(const std::string& job, const std::string& cwd, const RunOptions& options) {
+    RunResult r = run_once(job, cwd, options);
+    // Now and then, on a loaded machine, a Windows program under Wine ends
+    // with exit code 1 before it has done or printed anything. No job ends
+    // so (every exit code 1 comes with its message, as the same tests check
+    // in the Linux build): such a start is tried once more.
+    if (under_wine() && r.exit_code == 1 && r.signal == 0 && r.out.empty() && r.err.empty()) {
+        std::fprintf(stderr, "note: %s under Wine ended with exit code 1 and no output; started again\n", job.c_str());
+        r = run_once(job, cwd, options);
+    }
+    return r;
+}
+
+RunResult JobTest::run_once(const std::string& job, const std::string& cwd, const RunOptions& options) {
     RunResult r;
     const bool wine = under_wine();
     if (wine && options.file_size_limit) {

@@ -121,6 +121,7 @@ public:
     std::map<std::string, Bytes> snapshot() const;
 
 private:
+    RunResult run_once(const std::string& job, const std::string& cwd, const RunOptions& options);
     // Under Wine: runs a Wine command for the scratch prefix, quietly, and
     // waits for it; its exit code.
     int wine_command(const std::vector<std::string>& argv) const;
