@@ -72,7 +72,9 @@ void write(FILE* f, const void* data, size_t n, const std::string& path) {
 }
 
 namespace {
-constexpr size_t kChunk = 1 << 20;
+// The buffer of copies the kernel does not make: as quick on the clock as
+// larger ones, and a quarter of the memory of 1 MiB.
+constexpr size_t kChunk = 256 << 10;
 // Below this size a member is copied through the buffer: fewer calls.
 constexpr size_t kKernelCopyFrom = 64 << 10;
 }
