@@ -125,26 +125,26 @@ void applytextbin() {
         held = false;
 
         // The record as the translator left it.
-        const std::string where = lines.at(cur.line) + ": " + textbin::key(offset);
+        auto where = [&] { return lines.at(cur.line) + ": " + textbin::key(offset); };
         if (!cur.damage.empty()) {
-            problems.add(where, "its lines are damaged: " + cur.damage);
+            problems.add(where(), "its lines are damaged: " + cur.damage);
             return;
         }
         if (cur.length != text.size()) {
-            problems.add(where, io::format("its length is %llu, but the text at this offset of text.bin has ",
-                                           (unsigned long long)cur.length) +
-                                    count_bytes(text.size()) + ": the list does not match text.bin");
+            problems.add(where(), io::format("its length is %llu, but the text at this offset of text.bin has ",
+                                             (unsigned long long)cur.length) +
+                                      count_bytes(text.size()) + ": the list does not match text.bin");
             return;
         }
         if (cur.text != textbin::shown(text)) {
-            problems.add(where, "its text is no longer the text at this offset of text.bin: the list does not match "
-                                "text.bin");
+            problems.add(where(), "its text is no longer the text at this offset of text.bin: the list does not "
+                                  "match text.bin");
             return;
         }
         if (cur.translation_lines > 1) {
-            problems.add(where, io::format("the translation runs over %zu lines: write it on one line, with '~' for "
-                                           "a line feed",
-                                           cur.translation_lines));
+            problems.add(where(), io::format("the translation runs over %zu lines: write it on one line, with '~' "
+                                             "for a line feed",
+                                             cur.translation_lines));
             return;
         }
         if (cur.translation == translist::kPrompt) {
@@ -164,13 +164,13 @@ void applytextbin() {
         room += text.size();
         const uint32_t before = problems.count();
         if (tr.size() > text.size())
-            problems.add(where, "the translation is " + count_bytes(tr.size() - text.size()) +
-                                    " longer than its text: its room is the " + count_bytes(text.size()) +
-                                    " of its ruler");
-        if (std::string fault = translation_fault(tr); !fault.empty()) problems.add(where, fault);
+            problems.add(where(), "the translation is " + count_bytes(tr.size() - text.size()) +
+                                      " longer than its text: its room is the " + count_bytes(text.size()) +
+                                      " of its ruler");
+        if (std::string fault = translation_fault(tr); !fault.empty()) problems.add(where(), fault);
         if (offset < taken_to)
-            problems.add(where, "its text overlaps the text of " + textbin::key(taken_by) +
-                                    ", which is translated too: only one of them can be");
+            problems.add(where(), "its text overlaps the text of " + textbin::key(taken_by) +
+                                      ", which is translated too: only one of them can be");
         if (offset + text.size() > taken_to) {
             taken_to = offset + text.size();
             taken_by = offset;
