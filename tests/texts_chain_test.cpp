@@ -303,8 +303,9 @@ class TextBinChain : public JobTest {};
 
 TEST_F(TextBinChain, TranslationsTakeTheirTextsPlacesWhateverTheListsEncoding) {
     // Texts between binary fields, as the game keeps them; "Gold: \x95 coins"
-    // holds the text " coins" after the byte that ends its run; the last
-    // text ends at the end of the data.
+    // holds the text " coins" after the byte that ends its run, a text with
+    // braces the text "now" after a CR; the last text ends at the end of the
+    // data.
     Buf b;
     std::map<uint64_t, std::string> texts; // by offset, as the list shows them
     auto text = [&](const std::string& t) {
@@ -329,6 +330,9 @@ TEST_F(TextBinChain, TranslationsTakeTheirTextsPlacesWhateverTheListsEncoding) {
     texts[coins] = " coins";
     b.u8(0);
     const uint64_t yes = text("Yes");
+    b.u8(0);
+    const uint64_t hit = text("Hit {0}}{1}\rnow");
+    texts[hit + 12] = "now";
     b.u8(0).u32(0xFFFFFFFF);
     const uint64_t end = text("The end");
     const Bytes bin = b.b;
@@ -341,13 +345,13 @@ TEST_F(TextBinChain, TranslationsTakeTheirTextsPlacesWhateverTheListsEncoding) {
 
     // The translator's work, in Windows-1251 as the list is written: one
     // translation exactly as long as its ruler, shorter ones, a line feed,
-    // one beginning with a Cyrillic letter, the last text translated;
-    // "Options" and the text around " coins" left as they are, "Volume"
-    // written out unchanged.
+    // one beginning with a Cyrillic letter, braces, the last text
+    // translated; "Options", the text around " coins" and "now" left as they
+    // are, "Volume" written out unchanged.
     const std::map<uint64_t, std::string> translations = {
         {new_game, cp1251("RU: Игра")}, {load, cp1251("RU Загрузить")}, {quit, cp1251("RU Выйти~в ОС")},
         {volume, "Volume"},             {coins, cp1251(" монет")},     {yes, cp1251("Да")},
-        {end, cp1251("RU Всё")},
+        {hit, cp1251("RU {0}}{1}")},    {end, cp1251("RU Всё")},
     };
     const std::string list = fill_bin_list(get_text(kBinOut), [&](const BinRecord& r) -> std::optional<std::string> {
         auto t = translations.find(r.offset);
@@ -367,7 +371,7 @@ TEST_F(TextBinChain, TranslationsTakeTheirTextsPlacesWhateverTheListsEncoding) {
         put(kBinOut, saved);
         put(kBinDone, "earlier");
         expect_run(run("applytextbin"), 0,
-                   {"9 records: 6 translated, 2 untranslated, 1 unchanged; the translations fill 47 of the 56 bytes "
+                   {"11 records: 7 translated, 3 untranslated, 1 unchanged; the translations fill 57 of the 71 bytes "
                     "of their texts"});
         EXPECT_EQ(get(kBinDone), want);
         EXPECT_EQ(get(kBin), bin);
