@@ -124,28 +124,6 @@ std::string filled_list(const std::string& list) {
     return out;
 }
 
-struct Timing {
-    double seconds;
-    long peak_kib;
-};
-
-Timing time_job(const std::string& bin, const std::string& job, const fs::path& work, const fs::path& prefix,
-                int rounds) {
-    std::vector<double> t;
-    long peak = 0;
-    for (int r = 0; r <= rounds; ++r) {
-        bench::Sample s = bench::run({bin + "/" + job}, work.string(), prefix.string());
-        if (s.exit_code != 0) {
-            std::fprintf(stderr, "%s failed with exit code %d\n", job.c_str(), s.exit_code);
-            std::exit(1);
-        }
-        if (r == 0) continue; // warm-up
-        t.push_back(s.seconds);
-        peak = std::max(peak, s.peak_kib);
-    }
-    return {bench::median(t), peak};
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -189,13 +167,13 @@ int main(int argc, char** argv) {
 
     bench::release_memory();
     const int rounds = 3;
-    const Timing dump = time_job(args.bin, "dumptodo", args.work, prefix, rounds);
-    const Timing exp = time_job(args.bin, "exportpo", args.work, prefix, rounds);
+    const bench::Timing dump = bench::time_job(args.bin, "dumptodo", args.work, prefix, rounds);
+    const bench::Timing exp = bench::time_job(args.bin, "exportpo", args.work, prefix, rounds);
     write_all(xfiles / "zund7.po", translated_po(read_all(xfiles / "zund7.pot")));
     write_all(text / "!out!.txt", filled_list(read_all(text / "!out!.txt")));
     bench::release_memory(); // what was made here must not count as the jobs' memory
-    const Timing imp = time_job(args.bin, "importpo", args.work, prefix, rounds);
-    const Timing col = time_job(args.bin, "collecttodo", args.work, prefix, rounds);
+    const bench::Timing imp = bench::time_job(args.bin, "importpo", args.work, prefix, rounds);
+    const bench::Timing col = bench::time_job(args.bin, "collecttodo", args.work, prefix, rounds);
 
     std::printf("files: zund7.pot %.1f MB, zund7.po %.1f MB, filled-in !out!.txt %.1f MB\n",
                 fs::file_size(xfiles / "zund7.pot") / 1e6, fs::file_size(xfiles / "zund7.po") / 1e6,
@@ -203,7 +181,7 @@ int main(int argc, char** argv) {
     std::printf("%-12s %8.3f s  peak %6.1f MiB\n", "dumptodo", dump.seconds, dump.peak_kib / 1024.0);
     struct Row {
         const char* name;
-        Timing t;
+        bench::Timing t;
         double target;
     };
     for (const Row& r : {Row{"exportpo", exp, 2}, Row{"importpo", imp, 3}, Row{"collecttodo", col, 2}}) {

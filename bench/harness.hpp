@@ -110,6 +110,30 @@ inline void write_file(const std::filesystem::path& p, const std::vector<uint8_t
     }
 }
 
+// The median wall time of `rounds` runs of a job (after one warm-up run)
+// and its largest peak memory; a run that fails ends the benchmark.
+struct Timing {
+    double seconds;
+    long peak_kib;
+};
+
+inline Timing time_job(const std::string& bin, const std::string& job, const std::filesystem::path& work,
+                       const std::filesystem::path& prefix, int rounds) {
+    std::vector<double> t;
+    long peak = 0;
+    for (int r = 0; r <= rounds; ++r) {
+        Sample s = run({bin + "/" + job}, work.string(), prefix.string());
+        if (s.exit_code != 0) {
+            std::fprintf(stderr, "%s failed with exit code %d\n", job.c_str(), s.exit_code);
+            std::exit(1);
+        }
+        if (r == 0) continue; // warm-up
+        t.push_back(s.seconds);
+        peak = std::max(peak, s.peak_kib);
+    }
+    return {median(t), peak};
+}
+
 // Times `job` against `copy` over `rounds` alternating runs (after one
 // warm-up run of each) and prints one result line.
 struct Result {

@@ -2,7 +2,8 @@
 // translator runs it: maskbreaks, dumptodo, a ready list made from the
 // dump, applytodo_ready, unmaskbreaks; and the same with the ready list made
 // by the program, of a PO file translated with gettext's own tools
-// (exportpo, importpo) or of the filled-in numbered list (collecttodo).
+// (exportpo, importpo) or of the filled-in numbered list (collecttodo). Then
+// the second game's text.bin: dumptextbin, the list filled in, applytextbin.
 #include "support/jobtest.hpp"
 #include "support/texts_builders.hpp"
 
@@ -10,6 +11,8 @@
 
 #include <cctype>
 #include <functional>
+#include <map>
+#include <optional>
 
 namespace {
 
@@ -285,6 +288,108 @@ TEST_F(Exchange, EveryPrintableCharacterSurvivesBothWays) {
                     "tables: 0"});
         EXPECT_EQ(get_text(kReady), ready);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The second game's text.bin
+
+std::string cp1251(const std::string& utf8) {
+    std::string s;
+    EXPECT_TRUE(win::from_utf8(utf8, &s)) << utf8;
+    return s;
+}
+
+class TextBinChain : public JobTest {};
+
+TEST_F(TextBinChain, TranslationsTakeTheirTextsPlacesWhateverTheListsEncoding) {
+    // Texts between binary fields, as the game keeps them; "Gold: \x95 coins"
+    // holds the text " coins" after the byte that ends its run, a text with
+    // braces the text "now" after a CR; the last text ends at the end of the
+    // data.
+    Buf b;
+    std::map<uint64_t, std::string> texts; // by offset, as the list shows them
+    auto text = [&](const std::string& t) {
+        uint64_t at = b.size();
+        texts[at] = t;
+        for (char c : t) b.u8(c == '~' ? '\n' : uint8_t(c));
+        return at;
+    };
+    b.u32(3);
+    const uint64_t new_game = text("New game");
+    b.u8(0);
+    const uint64_t load = text("Load a saved game");
+    b.u8(0).u32(0x102);
+    const uint64_t quit = text("Quit~to desktop");
+    b.u8(0);
+    const uint64_t options = text("Options");
+    b.u8(0);
+    const uint64_t volume = text("Volume");
+    b.u8(0);
+    const uint64_t gold = text("Gold: \x95 coins");
+    const uint64_t coins = gold + 7;
+    texts[coins] = " coins";
+    b.u8(0);
+    const uint64_t yes = text("Yes");
+    b.u8(0);
+    const uint64_t hit = text("Hit {0}}{1}\rnow");
+    texts[hit + 12] = "now";
+    b.u8(0).u32(0xFFFFFFFF);
+    const uint64_t end = text("The end");
+    const Bytes bin = b.b;
+    put(kBin, bin);
+    mkdirs("c:\\games\\Brassjaw\\xfiles\\text_!");
+    expect_run(run("dumptextbin"), 0, {});
+    std::vector<BinRecord> records = parse_bin_list(get_text(kBinOut));
+    ASSERT_EQ(records.size(), texts.size());
+    for (const BinRecord& r : records) EXPECT_EQ(r.text, texts[r.offset]) << r.offset;
+
+    // The translator's work, in Windows-1251 as the list is written: one
+    // translation exactly as long as its ruler, shorter ones, a line feed,
+    // one beginning with a Cyrillic letter, braces, the last text
+    // translated; "Options", the text around " coins" and "now" left as they
+    // are, "Volume" written out unchanged.
+    const std::map<uint64_t, std::string> translations = {
+        {new_game, cp1251("RU: Игра")}, {load, cp1251("RU Загрузить")}, {quit, cp1251("RU Выйти~в ОС")},
+        {volume, "Volume"},             {coins, cp1251(" монет")},     {yes, cp1251("Да")},
+        {hit, cp1251("RU {0}}{1}")},    {end, cp1251("RU Всё")},
+    };
+    const std::string list = fill_bin_list(get_text(kBinOut), [&](const BinRecord& r) -> std::optional<std::string> {
+        auto t = translations.find(r.offset);
+        if (t == translations.end()) return std::nullopt;
+        return t->second;
+    });
+
+    // text.bin with each translation and its NUL bytes in its text's place,
+    // every other byte as it was.
+    Bytes want = bin;
+    for (const auto& [offset, tr] : translations)
+        for (size_t i = 0; i < texts.at(offset).size(); ++i)
+            want[offset + i] = i < tr.size() ? uint8_t(tr[i] == '~' ? '\n' : tr[i]) : 0;
+    ASSERT_EQ(want.size(), bin.size());
+    for (const std::string& saved : {list, "\xEF\xBB\xBF" + win::to_utf8(list), win::to_utf8(list)}) {
+        SCOPED_TRACE(saved == list ? "Windows-1251" : saved.substr(0, 3) == "\xEF\xBB\xBF" ? "UTF-8, BOM" : "UTF-8");
+        put(kBinOut, saved);
+        put(kBinDone, "earlier");
+        expect_run(run("applytextbin"), 0,
+                   {"11 records: 7 translated, 3 untranslated, 1 unchanged; the translations fill 57 of the 71 bytes "
+                    "of their texts"});
+        EXPECT_EQ(get(kBinDone), want);
+        EXPECT_EQ(get(kBin), bin);
+    }
+
+    // dumptextbin on the result lists each translation that begins with a
+    // printable byte at its text's offset, a shorter one as a shorter text;
+    // the texts left as they were stay where they were.
+    put(kBin, get(kBinDone));
+    expect_run(run("dumptextbin"), 0, {});
+    std::map<uint64_t, std::string> again;
+    for (const BinRecord& r : parse_bin_list(get_text(kBinOut))) again[r.offset] = r.text;
+    for (const auto& [offset, tr] : translations) {
+        if (uint8_t(tr[0]) >= 0x80) continue; // a run begins at no such byte
+        EXPECT_EQ(again[offset], tr) << offset;
+    }
+    EXPECT_EQ(again[options], "Options");
+    EXPECT_EQ(again[gold], "Gold: \x95" + cp1251(" монет"));
 }
 
 } // namespace

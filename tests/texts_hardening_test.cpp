@@ -1,4 +1,5 @@
-// The text-table jobs and dumptextbin on damaged inputs and full disks.
+// The text-table jobs, dumptextbin and applytextbin on damaged inputs, full
+// disks and blocked outputs.
 //
 // Besides the string files and text.bin, the text inputs are damaged too:
 // lists, tables and translation files come from translators' editors in
@@ -69,6 +70,21 @@ Bytes text_bin() {
     return b.b;
 }
 
+// applytextbin: dumptextbin's list of text_bin(), "Hello~World" translated
+// with a line feed, "cd" (inside the text "ab\xE0cd") and "end" translated.
+std::string filled_bin_list() {
+    std::string list = bin_record("{0001}{00011}{", "Hello~World") + bin_record("{000E}{00005}{", "ab\xE0" "cd") +
+                       bin_record("{0011}{00002}{", "cd") + bin_record("{0014}{00003}{", "end");
+    const std::vector<std::string> translations = {"Hi~there", kPrompt, "CD", "fin"};
+    size_t p = 0;
+    for (const std::string& tr : translations) {
+        p = list.find(kPrompt, p);
+        list.replace(p, kPrompt.size(), tr);
+        p += tr.size();
+    }
+    return crlf(list);
+}
+
 // The list and the tables it names, as every job of the translation list
 // reads them.
 void put_listed(JobTest& t) {
@@ -88,6 +104,7 @@ Scenario listed_only(const char* job) {
 std::vector<Scenario> text_scenarios() {
     const Bytes bin = text_bin();
     const std::string list = filled_list();
+    const std::string bin_list = filled_bin_list();
     return {
         {"readtables", "readtables", "c:\\",
          [](JobTest& t) {
@@ -161,6 +178,13 @@ std::vector<Scenario> text_scenarios() {
              t.mkdirs("c:\\games\\Brassjaw\\xfiles");
          },
          {{kBin, {1, 12, 13, 15, 16, 19}, {}}}},
+        {"applytextbin", "applytextbin", "c:\\",
+         [=](JobTest& t) {
+             t.put(kBin, bin);
+             t.put(kBinOut, bin_list);
+             t.put(kBinDone, "an earlier result");
+         },
+         {{kBin, {1, 12, 13, 15, 16, 19}, {}}, {kBinOut, after_each(bin_list, '\n'), {}}}},
     };
 }
 

@@ -705,4 +705,150 @@ TEST_F(DumpTextBin, Failures) {
     expect_run(run("dumptextbin"), 1, {"Can't write " + kBinOut});
 }
 
+// ---------------------------------------------------------------------------
+// applytextbin
+
+class ApplyTextBin : public JobTest {
+protected:
+    // "Hello" at 0; "ab\xE0cd" at 7, whose run ends at 0xE0, and "cd" at 10
+    // inside it; "World" at 13.
+    static Bytes text_bin() {
+        Buf b;
+        b.raw(std::string("Hello")).u8(0).u8(1).raw(std::string("ab")).u8(0xE0).raw(std::string("cd")).u8(0);
+        b.raw(std::string("World")).u8(0);
+        return b.b;
+    }
+    // dumptextbin's list of text.bin: "Hello" translated with a line feed,
+    // "ab\xE0cd" left as it is (which "cd" inside it, translated, may
+    // change), "World" untranslated.
+    std::string filled() {
+        expect_run(run("dumptextbin"), 0, {});
+        return fill_bin_list(get_text(kBinOut), [](const BinRecord& r) -> std::optional<std::string> {
+            if (r.offset == 0) return std::string("Hi~x");
+            if (r.offset == 7) return r.text;
+            if (r.offset == 10) return std::string("CD");
+            return std::nullopt;
+        });
+    }
+};
+
+TEST_F(ApplyTextBin, NeedsItsFixedFilesAndItsFolder) {
+    expect_run(run("applytextbin"), 1, {"Can't open"});
+    put(kBin, text_bin());
+    expect_run(run("applytextbin"), 1, {"Can't open"}); // no list
+    put(kBinOut, filled());
+    expect_run(run("applytextbin"), 1, {"Can't open"}); // no folder text_!
+    EXPECT_FALSE(has("c:\\games\\Brassjaw\\xfiles\\text_!"));
+
+    mkdirs("c:\\games\\Brassjaw\\xfiles\\text_!");
+    expect_run(run("applytextbin"), 0,
+               {"4 records: 2 translated, 1 untranslated, 1 unchanged; the translations fill 6 of the 7 bytes of "
+                "their texts"});
+    Buf want;
+    want.raw(std::string("Hi\nx")).u8(0).u8(0).u8(1).raw(std::string("ab")).u8(0xE0).raw(std::string("CD")).u8(0);
+    want.raw(std::string("World")).u8(0);
+    EXPECT_EQ(get(kBinDone), want.b);
+    EXPECT_EQ(get(kBin), text_bin());
+}
+
+TEST_F(ApplyTextBin, RefusedWithEveryProblemListed) {
+    using Lines = std::vector<std::string>;
+    const std::string at = kBinOut + ":";
+    // Record i of the list is on lines 5i+1 to 5i+5 (from 1); index 5i in
+    // `Lines`. Its translation line is index 5i+3.
+    struct Case {
+        std::string name;
+        std::function<void(Lines&)> edit;
+        std::function<void(Bytes&)> change; // to text.bin, after dumptextbin
+        std::vector<std::string> problems;
+    };
+    const std::vector<Case> cases = {
+        {"a record missing", [](Lines& l) { l.erase(l.begin() + 5, l.begin() + 10); }, {},
+         {at + "6: {0007}: missing"}},
+        {"records missing one after another", [](Lines& l) { l.erase(l.begin() + 5, l.begin() + 15); }, {},
+         {at + "6: {0007} to {000A}: missing, all 2 of them"}},
+        {"a record doubled", [](Lines& l) { l.insert(l.begin() + 5, l.begin(), l.begin() + 5); }, {},
+         {at + "6: {0000}: doubled or out of order: {0007} is expected here"}},
+        {"two records swapped", [](Lines& l) { std::rotate(l.begin() + 5, l.begin() + 10, l.begin() + 15); }, {},
+         {at + "6: {0007}: missing", at + "11: {0007}: doubled or out of order: {000D} is expected here"}},
+        {"an offset where text.bin has no text", [](Lines& l) { l[15].replace(0, 6, "{000E}"); }, {},
+         {at + "16: {000D}: missing",
+          at + "16: {000E}: no text of text.bin begins at this offset: the list does not match text.bin"}},
+        {"a text shorter in text.bin", {}, [](Bytes& b) { b[17] = 0; },
+         {at + "16: {000D}: its length is 5, but the text at this offset of text.bin has 4 bytes: the list does not "
+               "match text.bin"}},
+        {"a text changed in text.bin", {}, [](Bytes& b) { b[0] = 'J'; },
+         {at + "1: {0000}: its text is no longer the text at this offset of text.bin: the list does not match "
+               "text.bin"}},
+        {"a first line cut", [](Lines& l) { l[5].erase(l[5].size() - 2, 1); }, {},
+         {at + "6: {0007}: its lines are damaged: its text does not end with '}' after the length its first line "
+               "gives"}},
+        {"a ruler changed", [](Lines& l) { l[2] = "----"; }, {},
+         {at + "1: {0000}: its lines are damaged: its ruler is no longer a line of 5 dashes"}},
+        {"a record not closed", [](Lines& l) { l.erase(l.begin() + 4); }, {},
+         {at + "1: {0000}: its lines are damaged: the line \\\\ that closes it is missing"}},
+        {"a line outside any record", [](Lines& l) { l.insert(l.begin() + 5, "stray"); }, {},
+         {at + "6: a line outside any record (a translation goes in place of the placeholder, on one line)"}},
+        {"a translation over two lines", [](Lines& l) { l.insert(l.begin() + 4, "more"); }, {},
+         {at + "1: {0000}: the translation runs over 2 lines: write it on one line, with '~' for a line feed"}},
+        {"a translation longer than its ruler", [](Lines& l) { l[3] = "Hi there"; }, {},
+         {at + "1: {0000}: the translation is 3 bytes longer than its text: its room is the 5 bytes of its ruler"}},
+        {"a NUL", [](Lines& l) { l[3] = std::string("a\0b", 3); }, {},
+         {at + "1: {0000}: the translation holds a NUL byte"}},
+        {"a CR", [](Lines& l) { l[3] = "a\rb"; }, {}, {at + "1: {0000}: the translation holds a carriage return"}},
+        {"a tab", [](Lines& l) { l[3] = "a\tb"; }, {}, {at + "1: {0000}: the translation holds a tab"}},
+        {"another control byte", [](Lines& l) { l[3] = "a\x1B"; }, {},
+         {at + "1: {0000}: the translation holds the control byte 0x1B"}},
+        {"two overlapping texts translated", [](Lines& l) { l[8] = "AB"; }, {},
+         {at + "11: {000A}: its text overlaps the text of {0007}, which is translated too: only one of them can be"}},
+        {"a character Windows-1251 lacks (UTF-8)",
+         [](Lines& l) {
+             for (std::string& s : l) s = win::to_utf8(s);
+             l[0] = "\xEF\xBB\xBF" + l[0];
+             l[3] = "s\xE2\x98\x83";
+         },
+         {}, {at + "4: U+2603, which Windows-1251 cannot hold"}},
+    };
+    auto expect_refused = [&](const std::vector<std::string>& problems, const std::vector<std::string>& shown) {
+        put(kBinDone, "earlier");
+        std::vector<std::string> lines = shown;
+        lines.push_back(problems.size() == 1
+                            ? "Refused: 1 problem listed above; the translated text.bin is not written"
+                            : "Refused: " + std::to_string(problems.size()) + " problems" +
+                                  (problems.size() > shown.size() ? ", the first 100" : "") +
+                                  " listed above; the translated text.bin is not written");
+        expect_run(run("applytextbin"), 1, lines);
+        EXPECT_EQ(get_text(kBinDone), "earlier");
+        EXPECT_EQ(files("c:\\games\\Brassjaw\\xfiles\\text_!"), std::vector<std::string>{"text.bin"});
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_drives();
+        put(kBin, text_bin());
+        Lines l = lines_of(filled());
+        if (c.edit) c.edit(l);
+        put(kBinOut, joined(l));
+        Bytes bin = text_bin();
+        if (c.change) c.change(bin);
+        put(kBin, bin);
+        expect_refused(c.problems, c.problems);
+    }
+
+    // Of many problems the first 100 are listed, then their number.
+    reset_drives();
+    Bytes many;
+    for (int i = 0; i < 150; ++i) many.insert(many.end(), {'t', 0});
+    put(kBin, many);
+    expect_run(run("dumptextbin"), 0, {});
+    put(kBinOut, fill_bin_list(get_text(kBinOut), [](const BinRecord&) { return std::string("too long"); }));
+    std::vector<std::string> problems;
+    for (int i = 0; i < 150; ++i) {
+        char where[32];
+        std::snprintf(where, sizeof where, "%d: {%04X}", 5 * i + 1, 2 * i);
+        problems.push_back(at + where + ": the translation is 7 bytes longer than its text: its room is the 1 byte "
+                                        "of its ruler");
+    }
+    expect_refused(problems, std::vector<std::string>(problems.begin(), problems.begin() + 100));
+}
+
 } // namespace

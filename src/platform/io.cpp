@@ -39,6 +39,21 @@ void damaged(const std::string& path, const std::string& what) {
     std::exit(1);
 }
 
+void Problems::add(const std::string& where, const std::string& what) {
+    if (count_ < kShown) std::printf("%s: %s\n", where.c_str(), what.c_str());
+    ++count_;
+}
+
+void Problems::refuse_if_any() const {
+    if (count_ == 0) return;
+    if (count_ > kShown)
+        std::printf("Refused: %u problems, the first %u listed above; %s\n", count_, kShown, not_written_.c_str());
+    else
+        std::printf("Refused: %u problem%s listed above; %s\n", count_, count_ == 1 ? "" : "s",
+                    not_written_.c_str());
+    std::exit(1);
+}
+
 std::string format(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);

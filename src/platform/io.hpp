@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace io {
@@ -21,6 +22,26 @@ namespace io {
 // The same message for a job that skips the damaged file and goes on; it
 // ends with exit code 1 itself once the others are done.
 void report_damaged(const std::string& path, const std::string& what);
+
+// The problems of a run that checks a translator's work before it writes
+// anything: each printed as found ("WHERE: WHAT", where is "FILE:LINE: KEY"
+// as a rule), the first kShown of them. With any problem the run is refused:
+// nothing is written, and an earlier output stays as it was.
+class Problems {
+public:
+    static constexpr uint32_t kShown = 100;
+    // `not_written` ends the refusal: "the ready list is not written".
+    explicit Problems(std::string not_written) : not_written_(std::move(not_written)) {}
+    void add(const std::string& where, const std::string& what);
+    uint32_t count() const { return count_; }
+    // With any problem: "Refused: N problems listed above; NOT_WRITTEN" and
+    // exit code 1.
+    void refuse_if_any() const;
+
+private:
+    std::string not_written_;
+    uint32_t count_ = 0;
+};
 
 // printf into a string of any length: paths formed from names and counters.
 std::string format(const char* fmt, ...) __attribute__((format(gnu_printf, 1, 2)));

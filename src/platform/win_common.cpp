@@ -112,9 +112,11 @@ bool from_utf8(std::string_view in, std::string* out, Utf8Fault* fault) {
     };
     for (size_t i = 0; i < in.size();) {
         unsigned char b = static_cast<unsigned char>(in[i]);
-        if (b < 0x80) {
-            *out += char(b);
-            ++i;
+        if (b < 0x80) { // a run of ASCII, taken as it is
+            size_t j = i + 1;
+            while (j < in.size() && static_cast<unsigned char>(in[j]) < 0x80) ++j;
+            out->append(in, i, j - i);
+            i = j;
             continue;
         }
         // A sequence of 2 to 4 bytes, in its shortest form, no surrogate.

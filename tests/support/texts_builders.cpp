@@ -38,6 +38,7 @@ const std::string kBig = "c:\\games\\zund7\\xfiles\\bigtext\\";
 
 const std::string kBin = "c:\\games\\Brassjaw\\xfiles\\text.bin";
 const std::string kBinOut = "c:\\games\\Brassjaw\\xfiles\\text.txt";
+const std::string kBinDone = "c:\\games\\Brassjaw\\xfiles\\text_!\\text.bin";
 
 std::string dump(const std::string& field, const std::string& table, int k) {
     return field + "\n\n----------" + table + "-----" + std::to_string(k) + "-------\n";
@@ -137,6 +138,51 @@ std::string fill_list(const std::string& list, const std::function<std::optional
         size_t at = list.find(head, p);
         if (at == std::string::npos) break;
         at += head.size();
+        size_t end = list.find("\r\n", at);
+        out += list.substr(p, at - p);
+        std::optional<std::string> t = tr(r);
+        out += t ? *t : list.substr(at, end - at);
+        p = end;
+    }
+    return out + list.substr(p);
+}
+
+namespace {
+
+// Where each record of dumptextbin's list begins its placeholder line, with
+// the record; the head is "{offset}{length}{", the text then ends by its length.
+std::vector<std::pair<size_t, BinRecord>> bin_records(const std::string& list) {
+    std::vector<std::pair<size_t, BinRecord>> v;
+    for (size_t p = 0; p < list.size() && list[p] == '{';) {
+        size_t a = list.find("}{", p);
+        size_t b = list.find("}{", a + 2);
+        if (b == std::string::npos) break;
+        BinRecord r;
+        r.offset = std::stoull(list.substr(p + 1, a - p - 1), nullptr, 16);
+        size_t len = std::stoul(list.substr(a + 2, b - a - 2));
+        r.text = list.substr(b + 2, len);
+        size_t placeholder = b + 2 + len + 5 + len + 2; // "}\r\n\r\n", the ruler, "\r\n"
+        v.push_back({placeholder, r});
+        size_t end = list.find("\\\\\r\n", placeholder);
+        if (end == std::string::npos) break;
+        p = end + 4;
+    }
+    return v;
+}
+
+} // namespace
+
+std::vector<BinRecord> parse_bin_list(const std::string& list) {
+    std::vector<BinRecord> v;
+    for (const auto& [at, r] : bin_records(list)) v.push_back(r);
+    return v;
+}
+
+std::string fill_bin_list(const std::string& list,
+                          const std::function<std::optional<std::string>(const BinRecord& r)>& tr) {
+    std::string out;
+    size_t p = 0;
+    for (const auto& [at, r] : bin_records(list)) {
         size_t end = list.find("\r\n", at);
         out += list.substr(p, at - p);
         std::optional<std::string> t = tr(r);

@@ -39,9 +39,11 @@ extern const std::string kList;
 // openbigtext's folder.
 extern const std::string kBig;
 
-// dumptextbin's input and output.
+// dumptextbin's input and output; applytextbin reads them (the output
+// filled in) and writes kBinDone.
 extern const std::string kBin;
 extern const std::string kBinOut;
+extern const std::string kBinDone;
 
 // A dump record of readtables for a table field, and for a string of all.str
 // (before the CR LF of text mode).
@@ -85,5 +87,19 @@ std::string fill_list(const std::string& list,
 // Reads dumptodo's list (as stored, with CR LF) back, finding each text's
 // end by its length, as a translator's tool would. Stops at the summary.
 std::vector<Record> parse_list(const std::string& out);
+
+// One record of dumptextbin's list: its offset and its text as the list
+// shows it ("~" for a line feed).
+struct BinRecord {
+    uint64_t offset = 0;
+    std::string text;
+};
+// dumptextbin's list (as stored, with CR LF) read back, each text's end found
+// by its length.
+std::vector<BinRecord> parse_bin_list(const std::string& list);
+// dumptextbin's list as a translator fills it in: the placeholder line of
+// each record for which `tr` gives a translation replaced by it.
+std::string fill_bin_list(const std::string& list,
+                          const std::function<std::optional<std::string>(const BinRecord& r)>& tr);
 
 } // namespace texts

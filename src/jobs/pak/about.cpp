@@ -3,6 +3,15 @@
 
 namespace about {
 
+namespace {
+
+const Message kRefused = {
+    "Refused: COUNT problems listed above; the translated text.bin is not written", 1,
+    "a translation would not fit its place or the list does not match text.bin; each problem is listed before, "
+    "with its file, line, record and what is wrong, and an existing text_!\\text.bin stays as it was"};
+
+} // namespace
+
 const std::vector<Job>& pak_jobs() {
     static const std::vector<Job> jobs = {
         {"extractpak", Workflow::Pak,
@@ -61,7 +70,26 @@ const std::vector<Job>& pak_jobs() {
          "",
          {kCantOpen, kCantWrite, kDamaged},
          "none: it reads the game's own text.bin",
-         "translators write their translations under the records; no job takes the list back"},
+         "a translator writes each translation in place of its placeholder line, within the room of its ruler; "
+         "then applytextbin"},
+
+        {"applytextbin", Workflow::Texts,
+         "writes the translations of dumptextbin's list, filled in and checked against text.bin, into a copy of "
+         "the second game's text.bin",
+         {
+             {Kind::File, Reads, "c:\\games\\Brassjaw\\xfiles\\text.bin", "rb", "the game's text data, never changed"},
+             {Kind::File, Reads, "c:\\games\\Brassjaw\\xfiles\\text.txt", "rb",
+              "dumptextbin's list with a translation in place of each placeholder line (\"~\" for a line feed); "
+              "Windows-1251, or UTF-8 when saved so"},
+             {Kind::File, Writes, "c:\\games\\Brassjaw\\xfiles\\text_!\\text.bin", "wb",
+              "text.bin with each translation in its text's place, NUL bytes after a shorter one: the same length, "
+              "every other byte as it was; written only when nothing is wrong, and replaced only once complete"},
+         },
+         "a line for each problem found; at the end the numbers of records translated, untranslated and unchanged, "
+         "and the bytes the translations fill of their texts' room",
+         {kRefused, kCantOpen, kCantWrite, kCantReplace, kDamaged},
+         "dumptextbin wrote the list; a translator wrote each translation in place of its placeholder line",
+         "put text_!\\text.bin into rus under the flat name of the member it came from; then patchpak"},
     };
     return jobs;
 }

@@ -1,6 +1,5 @@
 // dumptextbin: lists the texts of the second game's data file text.bin for
-// translation. Every run of printable bytes (0x20 to 0x7F, and the line feed)
-// gives one record:
+// translation, one record per text (see formats/textbin.hpp):
 //
 //   {offset in hex}{length}{text}
 //   (empty line)
@@ -8,24 +7,16 @@
 //   Пиши здесь        <- replaced by the translation
 //   \\                <- two backslashes
 //
-// The text is the NUL-terminated string that starts at the run (the last one
-// ends at the end of the data), with each line feed shown as "~". A run that
-// ends at a byte other than NUL gives a text that goes on past that byte;
-// the scan still resumes right after it, so the rest of such a text is
-// listed again as records of its own.
+// Each line feed of a text is shown as "~". applytextbin takes the list back
+// filled in.
+#include "formats/textbin.hpp"
 #include "platform/io.hpp"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
-
-namespace {
-
-bool printable(uint8_t b) { return int8_t(b) > 31 || b == 0x0A; }
-
-} // namespace
 
 void dumptextbin() {
     FILE* in = io::open_or_die("c:\\games\\Brassjaw\\xfiles\\text.bin", "rb");
@@ -35,26 +26,12 @@ void dumptextbin() {
     if (std::ferror(in)) io::damaged("c:\\games\\Brassjaw\\xfiles\\text.bin", "it cannot be read to its end");
     std::fclose(in);
 
-    const size_t size = data.size();
-    const char* bytes = reinterpret_cast<const char*>(data.data());
-    for (size_t p = 0; p < size;) {
-        size_t s = p;
-        while (p < size && printable(data[p])) ++p;
-        if (p == s) {
-            ++p;
-            continue;
-        }
-        const void* nul = std::memchr(bytes + s, 0, size - s);
-        std::string text(bytes + s, nul ? static_cast<const char*>(nul) : bytes + size);
-        for (char& c : text)
-            if (c == '\n') c = '~';
-        std::string record = io::format("{%04zX}{%05zu}{", s, text.size());
-        record += text;
-        record += "}\n\n";
-        record.append(text.size(), '-');
-        record += "\n\xCF\xE8\xF8\xE8 \xE7\xE4\xE5\xF1\xFC\n\\\\\n"; // "Пиши здесь" (write here)
-        io::write(out, record.data(), record.size(), out_path);
-        ++p; // past the byte that ended the run
-    }
+    std::string record;
+    textbin::for_each_text(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()),
+                           [&](uint64_t offset, std::string_view text) {
+                               record.clear();
+                               textbin::put_record(&record, offset, text);
+                               io::write(out, record.data(), record.size(), out_path);
+                           });
     io::close(out, out_path);
 }

@@ -16,15 +16,13 @@
 // line break), or a record whose lines are damaged refuses the run, each
 // listed with its record number and line.
 //
-// The list is Windows-1251 as dumptodo writes it. One saved as UTF-8 (it
-// begins with a byte-order mark, as Windows editors write it, or it is UTF-8
-// throughout, which a Windows-1251 list with its placeholders and summary
-// never is) is read as UTF-8 and converted; a character that Windows-1251
+// The list is Windows-1251 as dumptodo writes it, or UTF-8 as an editor may
+// have saved it (see formats/translist.hpp); a character that Windows-1251
 // cannot hold refuses the run.
+#include "formats/translist.hpp"
 #include "jobs/texts/ready.hpp"
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
-#include "platform/win.hpp"
 
 #include <cctype>
 #include <cstdio>
@@ -36,101 +34,8 @@ namespace {
 const std::string kListPath = "c:\\games\\zund7\\xfiles\\text\\!out!.txt";
 // The summary after the last record begins "Всего байт:" (total bytes).
 const std::string kTotal = "\xC2\xF1\xE5\xE3\xEE \xE1\xE0\xE9\xF2:";
-const std::string kBom = "\xEF\xBB\xBF";
 
 std::string at(size_t line) { return kListPath + ":" + std::to_string(line); }
-
-size_t utf8_length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
-
-// Whether the list was saved as UTF-8 (see above).
-bool saved_as_utf8(FILE* f) {
-    std::string chunk(1 << 16, '\0'), in, converted;
-    bool beyond_ascii = false;
-    for (bool first = true;; first = false) {
-        size_t got = io::read(f, chunk.data(), chunk.size());
-        bool end = got < chunk.size();
-        if (first && got >= 3 && chunk.compare(0, 3, kBom) == 0) return true;
-        for (size_t i = 0; i < got; ++i) beyond_ascii |= static_cast<unsigned char>(chunk[i]) >= 0x80;
-        in.append(chunk, 0, got);
-        // A character that Windows-1251 cannot hold is UTF-8 all the same; a
-        // sequence cut by the end of a read is finished by the next one.
-        size_t pos = 0, keep_from = in.size();
-        win::Utf8Fault fault;
-        while (!win::from_utf8(std::string_view(in).substr(pos), &converted, &fault)) {
-            size_t bad = pos + fault.at;
-            if (fault.not_utf8) {
-                if (end || in.size() - bad >= 4) return false;
-                keep_from = bad;
-                break;
-            }
-            pos = bad + utf8_length(fault.ch);
-        }
-        if (end) return beyond_ascii;
-        in.erase(0, keep_from);
-    }
-}
-
-// The lines of the list in Windows-1251, one line of look-ahead.
-class Lines {
-public:
-    Lines(FILE* f, bool utf8, ready::Problems* problems) : in_(f), utf8_(utf8), problems_(problems) {}
-
-    bool get(std::string* line) {
-        if (held_) {
-            held_ = false;
-            *line = last_;
-            return true;
-        }
-        std::string_view s;
-        if (!in_.next(&s)) {
-            if (in_.failed()) io::damaged(kListPath, "it cannot be read to its end");
-            return false;
-        }
-        ++number_;
-        if (!utf8_) {
-            last_ = s;
-        } else {
-            if (number_ == 1 && s.substr(0, 3) == kBom) s.remove_prefix(3);
-            decode(s);
-        }
-        *line = last_;
-        return true;
-    }
-    // The line just read is read again by the next get().
-    void unget() { held_ = true; }
-    // The number of the line last read, from 1.
-    size_t number() const { return number_ - (held_ ? 1 : 0); }
-
-private:
-    // UTF-8 to Windows-1251; what cannot be converted becomes '?' and is a
-    // problem.
-    void decode(std::string_view s) {
-        last_.clear();
-        std::string part;
-        win::Utf8Fault fault;
-        while (!win::from_utf8(s, &part, &fault)) {
-            win::from_utf8(s.substr(0, fault.at), &part);
-            last_ += part;
-            last_ += '?';
-            if (fault.not_utf8) {
-                problems_->add(at(number_), "bytes that are not UTF-8");
-                s.remove_prefix(fault.at + 1);
-            } else {
-                problems_->add(at(number_),
-                               io::format("U+%04X, which Windows-1251 cannot hold", unsigned(fault.ch)));
-                s.remove_prefix(fault.at + utf8_length(fault.ch));
-            }
-        }
-        last_ += part;
-    }
-
-    io::LineReader in_;
-    bool utf8_;
-    ready::Problems* problems_;
-    std::string last_;
-    size_t number_ = 0;
-    bool held_ = false;
-};
 
 // One record of the list as the translator left it.
 struct Listed {
@@ -151,7 +56,7 @@ bool ends_records(const std::string& line) { return line.compare(0, kTotal.size(
 // summary ends the records.
 class Records {
 public:
-    Records(Lines* lines, ready::Problems* problems) : lines_(lines), problems_(problems) {}
+    Records(translist::Lines* lines, ready::Problems* problems) : lines_(lines), problems_(problems) {}
 
     bool next(Listed* r) {
         std::string line;
@@ -260,7 +165,7 @@ private:
         return false;
     }
 
-    Lines* lines_;
+    translist::Lines* lines_;
     ready::Problems* problems_;
     bool ended_ = false;
     size_t end_line_ = 0;
@@ -277,11 +182,9 @@ void collecttodo() {
     // Binary: read once for its encoding, then line by line, CR LF and LF
     // line ends alike.
     FILE* in = io::open_or_die("!out!.txt", "rb");
-    bool utf8 = saved_as_utf8(in);
-    std::rewind(in);
     ready::Writer ready;
     ready::Problems problems;
-    Lines lines(in, utf8, &problems);
+    translist::Lines lines(in, kListPath, &problems);
     Records records(&lines, &problems);
 
     ready::Counts counts;
@@ -336,7 +239,7 @@ void collecttodo() {
         } else if (cur.translation_lines > 1) {
             problems.add(where, io::format("the translation runs over %zu lines: write it on one line, with '@' "
                                            "for a line break", cur.translation_lines));
-        } else if (cur.translation != tables::kPrompt && !(cur.translation.empty() && t.text.empty())) {
+        } else if (cur.translation != translist::kPrompt && !(cur.translation.empty() && t.text.empty())) {
             if (const char* fault = ready::translation_fault(t, cur.translation)) problems.add(where, fault);
             ++counts.translated;
             ready.line(cur.translation, false);

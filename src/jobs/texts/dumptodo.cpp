@@ -10,6 +10,7 @@
 // numbered from 0 in the order in which applytodo_ready takes the
 // translations back. The list ends with the byte total of the texts and the
 // price of translating them (0.40 dollars per 1024 bytes).
+#include "formats/translist.hpp"
 #include "jobs/texts/tables.hpp"
 #include "platform/io.hpp"
 
@@ -29,7 +30,7 @@ void dumptodo() {
     tables::for_each_text(td, list_path, out_path.c_str(), [&](const tables::Text& t) {
         tables::put(out, io::format("{%05u}{%s}{%u}{", t.n, t.source->c_str(), unsigned(t.text.size())), out_path);
         tables::put(out, t.text, out_path);
-        tables::put(out, io::format("}\n\n%s\n\\\\\n", tables::kPrompt), out_path);
+        tables::put(out, io::format("}\n\n%s\n\\\\\n", translist::kPrompt), out_path);
         total += t.text.size();
     });
 

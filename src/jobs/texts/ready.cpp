@@ -1,24 +1,8 @@
 #include "jobs/texts/ready.hpp"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace ready {
-
-void Problems::add(const std::string& where, const std::string& what) {
-    if (count_ < kShown) std::printf("%s: %s\n", where.c_str(), what.c_str());
-    ++count_;
-}
-
-void Problems::refuse_if_any() const {
-    if (count_ == 0) return;
-    if (count_ > kShown)
-        std::printf("Refused: %u problems, the first %u listed above; the ready list is not written\n", count_, kShown);
-    else
-        std::printf("Refused: %u problem%s listed above; the ready list is not written\n", count_,
-                    count_ == 1 ? "" : "s");
-    std::exit(1);
-}
 
 const char* translation_fault(const tables::Text& t, std::string_view tr) {
     if (tr.find('\0') != std::string_view::npos) return "the translation holds a NUL byte";

@@ -24,18 +24,9 @@ struct Counts {
     uint32_t stale = 0; // translations of texts no longer in the tables
 };
 
-// The problems of a run, each printed as found ("WHERE: WHAT"), the first
-// kShown of them.
-class Problems {
-public:
-    static constexpr uint32_t kShown = 100;
-    void add(const std::string& where, const std::string& what);
-    uint32_t count() const { return count_; }
-    // With any problem: "Refused: ..." and exit code 1; nothing is written.
-    void refuse_if_any() const;
-
-private:
-    uint32_t count_ = 0;
+// The problems of a run; the refusal ends "the ready list is not written".
+struct Problems : io::Problems {
+    Problems() : io::Problems("the ready list is not written") {}
 };
 
 // Why `translation` cannot stand for `t` on the ready list; nullptr when it

@@ -26,10 +26,6 @@ namespace tables {
 // Only this many bytes of a table line are searched for its columns.
 constexpr size_t kLineCut = 63488;
 
-// "Пиши здесь" (write here) in Windows-1251: the line under each text of a
-// translation list that the translator replaces with the translation.
-inline constexpr const char* kPrompt = "\xCF\xE8\xF8\xE8 \xE7\xE4\xE5\xF1\xFC";
-
 // Makes `folder` the working folder; when it cannot be entered, "Can't open\n"
 // and exit code 1 (the job must not go on in some other folder).
 void enter(const char* folder);
