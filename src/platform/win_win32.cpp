@@ -17,6 +17,9 @@
 //    lose the rest of its texts without a word);
 //  - Windows run as an administrator (and Wine run as root) may open a
 //    read-only file for writing: the attribute is checked first.
+//
+// And a program started in a console window of its own (a double-click in
+// Explorer) waits for Enter before that window closes with it (see the end).
 #include "platform/win_detail.hpp"
 
 #include <windows.h>
@@ -28,7 +31,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <vector>
 
@@ -352,6 +357,55 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
         FindClose(h);
     }
     return detail::start_search(std::move(matches), fd);
+}
+
+// ---------------------------------------------------------------------------
+// A console window of its own
+
+namespace {
+
+bool is_console(DWORD which) {
+    HANDLE h = GetStdHandle(which);
+    DWORD mode;
+    return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
+}
+
+// Wine started from a Unix terminal gives the program a console of its own
+// that has a window never shown: the terminal is what shows it, and stays.
+// (user32 is loaded only here, so that no .exe needs it at its start.)
+bool wine_terminal() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return false;
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    FARPROC p = user32 ? GetProcAddress(user32, "IsWindowVisible") : nullptr;
+    auto visible = reinterpret_cast<BOOL(WINAPI*)(HWND)>(reinterpret_cast<void (*)()>(p));
+    return visible && !visible(GetConsoleWindow());
+}
+
+void wait_for_enter() {
+    std::printf("Press Enter to close this window.\n");
+    std::fflush(stdout);
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(in); // keys pressed while the job ran do not count
+    wchar_t buf[64];
+    DWORD got = 0;
+    while (ReadConsoleW(in, buf, 64, &got, nullptr) && got > 0)
+        if (std::wmemchr(buf, L'\r', got) || std::wmemchr(buf, L'\n', got)) break;
+}
+
+} // namespace
+
+void keep_own_window_open() {
+    ConsoleFacts f;
+    DWORD ids[2];
+    f.processes = unsigned(GetConsoleProcessList(ids, 2)); // all of them, however few fit
+    f.input_is_console = is_console(STD_INPUT_HANDLE);
+    f.output_is_console = is_console(STD_OUTPUT_HANDLE);
+    if (!waits_for_enter(f)) return;
+    f.host_terminal = wine_terminal();
+    // At exit: after the job's own handlers (registered later, run earlier),
+    // before the streams are closed; exit keeps its code.
+    if (waits_for_enter(f)) std::atexit(wait_for_enter);
 }
 
 } // namespace win
