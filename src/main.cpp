@@ -6,8 +6,10 @@
 // (--help, --check, --version). locbench runs the job whose name it was
 // started under (a link of that name to it) as that job's own executable
 // does; started as locbench it runs patchpak, lists every job and runs any of
-// them by name.
+// them by name. Started in a console window of its own (a double-click on
+// Windows) it waits for Enter before that window closes.
 #include "jobs/about.hpp"
+#include "platform/win.hpp"
 
 #define LOCBENCH_NAME_OF(job) #job
 #define LOCBENCH_NAME(job) LOCBENCH_NAME_OF(job)
@@ -23,6 +25,8 @@ LOCBENCH_DECLARE(LOCBENCH_JOB)
 #endif
 
 int main(int argc, char** argv) {
+    // Started in a console window of its own, it waits for Enter at its end.
+    win::keep_own_window_open();
 #ifdef LOCBENCH_JOB
     static const std::vector<about::Runner> runners = {LOCBENCH_RUNNER(LOCBENCH_JOB)};
     return about::main(argc, argv, runners, runners.front().name, false);

@@ -170,6 +170,25 @@ TEST_F(About, LocbenchListsEveryJobOnceAndExplainsAnyJobAsTheJobDoes) {
     EXPECT_EQ(r.exit_code, 2);
 }
 
+// Started with no console window of its own (standard output a pipe here;
+// under Wine no console at all), a job ends as it is, whatever its standard
+// input: no line is added after its last one, and it waits for nothing.
+TEST_F(About, WithoutAWindowOfItsOwnAJobNeitherWaitsNorAddsALine) {
+    mkdirs(kBin);
+    for (RunOptions::Input input :
+         {RunOptions::Input::OpenPipe, RunOptions::Input::Null, RunOptions::Input::Closed}) {
+        RunOptions o;
+        o.input = input;
+        o.timeout_s = 30;
+        expect_run(run("patchpak", kBin, o), 1,
+                   {"Skyforge rusification plugin started...", "please wait...", "Can't open"});
+        o.args = {"--version"};
+        RunResult r = run("locbench", kBin, o);
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.lines().size(), 1u) << r.out;
+    }
+}
+
 // A PAK archive of one member, as extractpak reads it.
 Bytes one_member_pak() {
     Bytes member = to_bytes("hello");

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -126,6 +127,29 @@ TEST_F(PatchPak, ReplacementsWithCyrillicNamesAreFoundInUtf8InEitherCase) {
     EXPECT_EQ(member_of(pak, dir[0]), rep_a);
     EXPECT_EQ(member_of(pak, dir[1]), rep_b);
     EXPECT_EQ(member_of(pak, dir[2]), c);
+}
+
+TEST_F(PatchPak, WorksInTheDeepestFolderAProgramStartsInAsInAShortOne) {
+    // No program is started in a folder longer than 258 characters (MAX_PATH
+    // - 2; Windows refuses, Wine starts it in C:\windows instead). From a bin
+    // folder of that length the archive lies past the 260 characters of a
+    // plain Windows path, a translated member past 300.
+    std::string deep = "c:\\games\\Skyforge";
+    while (deep.size() < 254) deep += "\\" + std::string(std::min<size_t>(50, 254 - deep.size() - 1), 'd');
+    ASSERT_EQ((deep + "\\bin").size(), 258u);
+    const std::string member = "text/" + std::string(42, 'n'); // the longest name the job reads
+    const std::string flat = "text+" + std::string(42, 'n');
+    ASSERT_GT((deep + "\\rus\\" + flat).size(), 300u);
+    Bytes a = pattern(10, 1), b = pattern(20, 2), rep = pattern(33, 3);
+    for (const std::string& game : {std::string("c:\\games\\Skyforge"), deep}) {
+        put(game + "\\main\\pak0.pak", make_pak({{name_field(member), a}, {name_field("b"), b}}));
+        put(game + "\\rus\\" + flat, rep);
+        mkdirs(game + "\\bin");
+        expect_run(run("patchpak", game + "\\bin"), 0, kPatched);
+        EXPECT_EQ(files(game + "\\main"), std::vector<std::string>{"pak0.pak"});
+    }
+    EXPECT_EQ(get(kPak0), make_pak({{name_field(member), rep}, {name_field("b"), b}}));
+    EXPECT_EQ(get(deep + "\\main\\pak0.pak"), get(kPak0));
 }
 
 TEST_F(PatchPak, DuplicatesSharedDataZeroLengthsAndDirectoryRemainders) {

@@ -306,6 +306,25 @@ TEST(Wildcards, StarAndQuestionMarkIgnoreCase) {
     EXPECT_FALSE(win::wildcard_match("?", ""));
 }
 
+TEST(Console, WaitsForEnterOnlyAsTheOneProcessOfAConsoleWindowOfItsOwn) {
+    struct Case {
+        win::ConsoleFacts facts; // processes, input a console, output a console, a host's terminal
+        bool waits;
+        const char* what;
+    };
+    const Case cases[] = {
+        {{1, true, true, false}, true, "double-clicked in Explorer: a console window of its own"},
+        {{2, true, true, false}, false, "run from cmd or PowerShell, which keeps the window"},
+        {{3, true, true, false}, false, "run from a batch file (cmd, and the console's host)"},
+        {{0, false, false, false}, false, "no console at all (under Wine with pipes, as the tests run it)"},
+        {{1, false, true, false}, false, "standard input a pipe, NUL or closed"},
+        {{1, true, false, false}, false, "standard output redirected to a file or a pipe"},
+        {{2, false, false, false}, false, "both redirected, run from cmd"},
+        {{1, true, true, true}, false, "under Wine from a Unix terminal, which stays"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(win::waits_for_enter(c.facts), c.waits) << c.what;
+}
+
 TEST(Cp1251, EveryByteRoundTripsThroughUtf8) {
     std::string all;
     for (int b = 1; b < 256; ++b) all += char(b);

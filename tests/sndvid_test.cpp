@@ -406,6 +406,19 @@ TEST_F(PlaceVoices, CyrillicPathsAreStoredInUtf8AndFoldersFoundInEitherCase) {
     EXPECT_EQ(get(kSoundRoot + "\xD0\xE5\xF7\xFC\\\xA8\xE6.wav"), get(kVoice4 + "001.wav"));
 }
 
+TEST_F(PlaceVoices, MakesAndFillsFoldersPastThreeHundredCharacters) {
+    // Past the 260 characters of a plain Windows path, as in a short one.
+    std::string deep;
+    for (int i = 0; i < 5; ++i) deep += std::string(60, char('a' + i)) + "\\";
+    ASSERT_GT((kSoundRoot + deep).size(), 300u);
+    put_list(full_list({"#" + deep + "v.wav", "#" + deep + "w.wav", "#v.wav"}), true);
+    mkdirs(kSoundRoot);
+    expect_run(run("placevoices"), 0, {});
+    EXPECT_EQ(get(kSoundRoot + deep + "v.wav"), get(kVoice4 + "000.wav"));
+    EXPECT_EQ(get(kSoundRoot + deep + "w.wav"), get(kVoice4 + "001.wav"));
+    EXPECT_EQ(names_in(host(kSoundRoot + deep)), std::vector<std::string>({"v.wav", "w.wav"}));
+}
+
 TEST_F(PlaceVoices, BadListsPlaceNothingAndFailuresStop) {
     expect_run(run("placevoices"), 1, {"Can't open"});
     mkdirs(kSoundRoot);

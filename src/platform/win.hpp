@@ -104,6 +104,30 @@ bool can_take_file_native(const std::string& native);
 // where it cannot, and the caller copies the rest through a buffer.
 uint64_t copy_fast(FILE* in, FILE* out, uint64_t n);
 
+// A console program that Windows starts in a console window of its own (a
+// double-click in Explorer opens one) takes that window, and everything it
+// printed, with it when it ends. What tells that case from a start in a
+// console that stays (cmd, PowerShell, Windows Terminal, a batch file or
+// script), or with standard input or output redirected:
+struct ConsoleFacts {
+    unsigned processes = 0;         // the processes attached to its console; 0: it has none
+    bool input_is_console = false;  // standard input is that console
+    bool output_is_console = false; // standard output is that console
+    // The console is a terminal of the host system, open before the program
+    // and after it (Wine started from a Unix terminal).
+    bool host_terminal = false;
+};
+// Whether the program waits for Enter before it ends: only when it is the one
+// process of its console window and standard input and output are both that
+// console. Standard input that is no console never waits.
+bool waits_for_enter(const ConsoleFacts& facts);
+// The entry point calls this first. Where waits_for_enter holds (the Windows
+// build alone can find it so), every way the process ends, main returning or
+// a failing job's exit(), first prints "Press Enter to close this window."
+// and waits for Enter; the exit code stays the job's. Elsewhere it does
+// nothing.
+void keep_own_window_open();
+
 // Windows-1251: the code page of every name and text of this system. Every
 // byte stands for one character (0x98, which the code page leaves undefined,
 // for U+0098), so bytes to Unicode and back is exact.

@@ -1,6 +1,7 @@
 // What is the same on every system: Windows-1251 and Unicode, names as
-// Windows file systems compare them, the wildcard matcher, the runtime error
-// number, and the handing out of a search's matches.
+// Windows file systems compare them, the wildcard matcher, when a program
+// waits before its console window closes, the runtime error number, and the
+// handing out of a search's matches.
 #include "platform/win_detail.hpp"
 
 #include <algorithm>
@@ -174,6 +175,13 @@ bool wildcard_match(std::string_view pat, std::string_view name) {
     }
     while (p < pat.size() && pat[p] == '*') ++p;
     return p == pat.size();
+}
+
+bool waits_for_enter(const ConsoleFacts& f) {
+    // A console of its own: the window goes when the program ends. Anyone
+    // else attached to it (cmd, a script's shell) keeps it open, and output
+    // or input elsewhere has no window to read or press Enter in.
+    return f.processes == 1 && f.input_is_console && f.output_is_console && !f.host_terminal;
 }
 
 namespace {

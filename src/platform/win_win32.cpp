@@ -16,7 +16,15 @@
 //    every system (a table or translation cut short at a stray Ctrl-Z would
 //    lose the rest of its texts without a word);
 //  - Windows run as an administrator (and Wine run as root) may open a
-//    read-only file for writing: the attribute is checked first.
+//    read-only file for writing: the attribute is checked first;
+//  - a path longer than MAX_PATH (260 characters) fails in the system's
+//    functions unless it has the "\\?\" form, and the system's current folder
+//    can be no longer than MAX_PATH - 2 characters: the layer keeps the
+//    current folder itself, makes every path absolute from it and hands a
+//    long one to the system in its "\\?\" form (see "Paths" below).
+//
+// And a program started in a console window of its own (a double-click in
+// Explorer) waits for Enter before that window closes with it (see the end).
 #include "platform/win_detail.hpp"
 
 #include <windows.h>
@@ -28,7 +36,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <vector>
 
@@ -84,7 +94,86 @@ bool narrow(const wchar_t* w, std::string* out) {
     return true;
 }
 
-DWORD attributes(const std::string& p) { return GetFileAttributesW(wide(p).c_str()); }
+// ---------------------------------------------------------------------------
+// Paths
+//
+// The system's functions refuse a path longer than MAX_PATH (260 characters)
+// unless it has the "\\?\" form, which they take up to 32767 characters long
+// but only absolute, with "." and ".." already resolved. And the system's own
+// current folder can be no longer than MAX_PATH - 2 characters (a longer one
+// SetCurrentDirectory refuses unless the long-path setting of Windows is on,
+// and a program is never started in one). So the layer keeps the current
+// folder itself: every path is made absolute from it, as the system would
+// make it, and one too long for the plain form goes in the "\\?\" form.
+
+bool separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+wchar_t drive_letter(wchar_t c) { return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c; }
+
+// The folder relative paths start at: the system's current folder when the
+// program starts, then each folder that chdir enters.
+std::wstring& current_folder() {
+    static std::wstring cwd = [] {
+        std::wstring s(GetCurrentDirectoryW(0, nullptr), L'\0');
+        s.resize(s.empty() ? 0 : GetCurrentDirectoryW(DWORD(s.size()), s.data()));
+        return s;
+    }();
+    return cwd;
+}
+
+std::wstring joined(const std::wstring& folder, const std::wstring& rest) {
+    return folder.empty() || separator(folder.back()) ? folder + rest : folder + L"\\" + rest;
+}
+
+// The root of a full path: "X:", or "\\server\share".
+std::wstring root_of(const std::wstring& full) {
+    if (full.size() >= 2 && full[1] == L':') return full.substr(0, 2);
+    size_t server_end = full.find_first_of(L"\\/", 2);
+    if (server_end == std::wstring::npos) return full;
+    return full.substr(0, full.find_first_of(L"\\/", server_end + 1));
+}
+
+// The full path of a path as the jobs name it: absolute, from the current
+// folder kept here, "." and ".." resolved and separators made backslashes by
+// the system's own rules.
+std::wstring full_path(std::string_view path) {
+    std::wstring w = wide(path);
+    if (w.empty()) return w;
+    const std::wstring& cwd = current_folder();
+    std::wstring whole;
+    bool drive = w.size() >= 2 && w[1] == L':';
+    if (drive && w.size() >= 3 && separator(w[2])) {
+        whole = w; // "x:\rest"
+    } else if (drive) { // "x:rest": from the current folder of that drive
+        bool current = cwd.size() >= 2 && cwd[1] == L':' && drive_letter(cwd[0]) == drive_letter(w[0]);
+        whole = current ? joined(cwd, w.substr(2)) : w; // another drive's is the system's
+    } else if (w.size() >= 2 && separator(w[0]) && separator(w[1])) {
+        whole = w; // "\\server\share\rest", "\\?\x:\rest"
+    } else if (separator(w[0])) {
+        whole = root_of(cwd) + w; // "\rest": on the current drive
+    } else {
+        whole = joined(cwd, w);
+    }
+    std::wstring full(GetFullPathNameW(whole.c_str(), 0, nullptr, nullptr), L'\0');
+    DWORD n = full.empty() ? 0 : GetFullPathNameW(whole.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return whole;
+    full.resize(n);
+    return full;
+}
+
+// A full path as the system's functions take it: in the "\\?\" form once it
+// is longer than the shortest of their limits (CreateDirectory's, MAX_PATH -
+// 12 characters); a shorter one as it is.
+std::wstring long_form(const std::wstring& full) {
+    if (full.size() < MAX_PATH - 12 || full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) return full;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// What the system's functions get for a path as the jobs name it.
+std::wstring system_path(std::string_view path) { return long_form(full_path(path)); }
+
+DWORD attributes(const std::string& p) { return GetFileAttributesW(system_path(p).c_str()); }
 
 bool is_dir(const std::string& p) {
     DWORD a = attributes(p);
@@ -96,8 +185,8 @@ bool is_dir(const std::string& p) {
 // "\n" and keeps every other byte, as promised, up to the first Ctrl-Z, where
 // it ends the file. A file that holds a Ctrl-Z is therefore decoded here into
 // a temporary file (gone when the stream is closed) that is read instead.
-bool holds_ctrl_z(const std::string& p) {
-    FILE* f = ::_wfopen(wide(p).c_str(), L"rb");
+bool holds_ctrl_z(const std::wstring& p) {
+    FILE* f = ::_wfopen(p.c_str(), L"rb");
     if (!f) return false;
     std::vector<char> buf(1 << 16);
     bool found = false;
@@ -107,8 +196,8 @@ bool holds_ctrl_z(const std::string& p) {
     return found;
 }
 
-FILE* open_text_for_reading(const std::string& p) {
-    FILE* in = ::_wfopen(wide(p).c_str(), L"rb");
+FILE* open_text_for_reading(const std::wstring& p) {
+    FILE* in = ::_wfopen(p.c_str(), L"rb");
     if (!in) {
         fail_with(errno);
         return nullptr;
@@ -181,30 +270,37 @@ FILE* fopen_native(const std::string& p, const char* mode) {
     bool binary = std::strchr(mode, 'b') != nullptr;
     bool update = std::strchr(mode, '+') != nullptr;
     // Never a folder; for writing, never a read-only file either: one look.
-    DWORD a = attributes(p);
+    const std::wstring sp = system_path(p);
+    DWORD a = GetFileAttributesW(sp.c_str());
     DWORD refused = FILE_ATTRIBUTE_DIRECTORY | (kind != 'r' || update ? FILE_ATTRIBUTE_READONLY : 0);
     if (a != INVALID_FILE_ATTRIBUTES && (a & refused)) {
         fail_with(EACCES);
         return nullptr;
     }
-    if (kind == 'r' && !binary && !update && holds_ctrl_z(p)) return open_text_for_reading(p);
+    if (kind == 'r' && !binary && !update && holds_ctrl_z(sp)) return open_text_for_reading(sp);
     wchar_t m[4] = {wchar_t(kind), update ? L'+' : (binary ? L'b' : L't'), update ? (binary ? L'b' : L't') : L'\0',
                     L'\0'};
-    FILE* f = ::_wfopen(wide(p).c_str(), m);
+    FILE* f = ::_wfopen(sp.c_str(), m);
     if (!f) fail_with(errno);
     return f;
 }
 
 int chdir(const char* path) {
-    if (::_wchdir(wide(path).c_str()) != 0) {
-        fail_with(errno);
+    std::wstring full = full_path(path);
+    DWORD a = full.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(long_form(full).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+        fail_with(full.empty() || a != INVALID_FILE_ATTRIBUTES ? ENOENT : errno_of(GetLastError()));
         return -1;
     }
+    current_folder() = full;
+    // The system's own follows where it can (up to MAX_PATH - 2 characters),
+    // for whatever else may read it; the paths here start at the one kept.
+    SetCurrentDirectoryW(full.c_str());
     return 0;
 }
 
 int mkdir(const char* path) {
-    if (::_wmkdir(wide(path).c_str()) != 0) {
+    if (::_wmkdir(system_path(path).c_str()) != 0) {
         fail_with(errno);
         return -1;
     }
@@ -218,7 +314,7 @@ int remove_native(const std::string& p) {
         fail_with(EACCES);
         return -1;
     }
-    if (!DeleteFileW(wide(p).c_str())) {
+    if (!DeleteFileW(system_path(p).c_str())) {
         fail_with_last_error();
         return -1;
     }
@@ -226,7 +322,7 @@ int remove_native(const std::string& p) {
 }
 
 int rename(const char* from, const char* to) {
-    if (!MoveFileW(wide(from).c_str(), wide(to).c_str())) { // never replaces an existing file
+    if (!MoveFileW(system_path(from).c_str(), system_path(to).c_str())) { // never replaces an existing file
         fail_with_last_error();
         return -1;
     }
@@ -238,7 +334,7 @@ int replace_native(const std::string& from, const std::string& to) {
         fail_with(EACCES);
         return -1;
     }
-    if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(system_path(from).c_str(), system_path(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
         fail_with_last_error();
         return -1;
     }
@@ -253,10 +349,8 @@ uint64_t copy_fast(FILE*, FILE*, uint64_t) { return 0; }
 
 std::string native_path(const char* path) {
     // The full path, each component that exists spelled as it is on disk.
-    wchar_t full[4 * MAX_PATH];
-    DWORD n = GetFullPathNameW(wide(path).c_str(), 4 * MAX_PATH, full, nullptr);
     std::string p;
-    if (n == 0 || n >= 4 * MAX_PATH || !narrow(full, &p)) return path;
+    if (!narrow(full_path(path).c_str(), &p) || p.empty()) return path;
     size_t at = p.size() >= 3 && p[1] == ':' && p[2] == '\\' ? 3 : 0; // past "x:\"
     if (at == 0) return p; // a network path: as given
     std::string out = p.substr(0, at);
@@ -267,7 +361,7 @@ std::string native_path(const char* path) {
         std::string comp = p.substr(at, end - at);
         if (present && !comp.empty() && comp.find_first_of("*?") == std::string::npos) {
             WIN32_FIND_DATAW w;
-            HANDLE h = FindFirstFileW(wide(out + comp).c_str(), &w);
+            HANDLE h = FindFirstFileW(system_path(out + comp).c_str(), &w);
             if (h != INVALID_HANDLE_VALUE) {
                 FindClose(h);
                 std::string found;
@@ -286,7 +380,7 @@ std::string native_path(const char* path) {
 NativeEntry look_native(const std::string& p) {
     NativeEntry e;
     WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!GetFileAttributesExW(wide(p).c_str(), GetFileExInfoStandard, &d)) return e;
+    if (!GetFileAttributesExW(system_path(p).c_str(), GetFileExInfoStandard, &d)) return e;
     e.there = true;
     e.folder = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.size = e.folder ? 0 : (uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
@@ -294,16 +388,14 @@ NativeEntry look_native(const std::string& p) {
 }
 
 std::string absolute_native(const std::string& p) {
-    wchar_t full[4 * MAX_PATH];
-    DWORD n = GetFullPathNameW(wide(p).c_str(), 4 * MAX_PATH, full, nullptr);
     std::string out;
-    if (n == 0 || n >= 4 * MAX_PATH || !narrow(full, &out)) return p;
+    if (!narrow(full_path(p).c_str(), &out) || out.empty()) return p;
     return out;
 }
 
 bool same_file(const char* a, const char* b) {
     auto identity = [](const char* p, BY_HANDLE_FILE_INFORMATION* info) {
-        HANDLE h = CreateFileW(wide(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        HANDLE h = CreateFileW(system_path(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return false;
         bool ok = GetFileInformationByHandle(h, info) != 0;
@@ -340,7 +432,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     bool exact = name_pat.find_first_of("*?") == std::string::npos;
     std::vector<FindData> matches;
     WIN32_FIND_DATAW w;
-    HANDLE h = FindFirstFileW(wide(dir + (exact ? name_pat : "*")).c_str(), &w);
+    HANDLE h = FindFirstFileW(system_path(dir + (exact ? name_pat : "*")).c_str(), &w);
     if (h != INVALID_HANDLE_VALUE) {
         do {
             std::string n;
@@ -352,6 +444,55 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
         FindClose(h);
     }
     return detail::start_search(std::move(matches), fd);
+}
+
+// ---------------------------------------------------------------------------
+// A console window of its own
+
+namespace {
+
+bool is_console(DWORD which) {
+    HANDLE h = GetStdHandle(which);
+    DWORD mode;
+    return h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
+}
+
+// Wine started from a Unix terminal gives the program a console of its own
+// that has a window never shown: the terminal is what shows it, and stays.
+// (user32 is loaded only here, so that no .exe needs it at its start.)
+bool wine_terminal() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return false;
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    FARPROC p = user32 ? GetProcAddress(user32, "IsWindowVisible") : nullptr;
+    auto visible = reinterpret_cast<BOOL(WINAPI*)(HWND)>(reinterpret_cast<void (*)()>(p));
+    return visible && !visible(GetConsoleWindow());
+}
+
+void wait_for_enter() {
+    std::printf("Press Enter to close this window.\n");
+    std::fflush(stdout);
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(in); // keys pressed while the job ran do not count
+    wchar_t buf[64];
+    DWORD got = 0;
+    while (ReadConsoleW(in, buf, 64, &got, nullptr) && got > 0)
+        if (std::wmemchr(buf, L'\r', got) || std::wmemchr(buf, L'\n', got)) break;
+}
+
+} // namespace
+
+void keep_own_window_open() {
+    ConsoleFacts f;
+    DWORD ids[2];
+    f.processes = unsigned(GetConsoleProcessList(ids, 2)); // all of them, however few fit
+    f.input_is_console = is_console(STD_INPUT_HANDLE);
+    f.output_is_console = is_console(STD_OUTPUT_HANDLE);
+    if (!waits_for_enter(f)) return;
+    f.host_terminal = wine_terminal();
+    // At exit: after the job's own handlers (registered later, run earlier),
+    // before the streams are closed; exit keeps its code.
+    if (waits_for_enter(f)) std::atexit(wait_for_enter);
 }
 
 } // namespace win

@@ -305,8 +305,8 @@ RunResult JobTest::run_once(const std::string& job, const std::string& cwd, cons
         for (int tries = 0; tries < 3 && wine_command({"wineboot"}) != 0; ++tries) usleep(200000);
         wine_session_ = true;
     }
-    int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+    int out_pipe[2], err_pipe[2], in_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0 || pipe(in_pipe) != 0) {
         ADD_FAILURE() << "pipe";
         return r;
     }
@@ -316,6 +316,13 @@ RunResult JobTest::run_once(const std::string& job, const std::string& cwd, cons
         dup2(err_pipe[1], 2);
         close(out_pipe[0]);
         close(err_pipe[0]);
+        close(in_pipe[1]);
+        switch (options.input) {
+        case RunOptions::Input::OpenPipe: dup2(in_pipe[0], 0); break;
+        case RunOptions::Input::Null: dup2(open("/dev/null", O_RDONLY), 0); break;
+        case RunOptions::Input::Closed: close(0); break;
+        }
+        close(in_pipe[0]);
         if (chdir(dir.c_str()) != 0) _exit(127);
         set_environment(wine);
         const char* given = getenv("ASAN_OPTIONS");
@@ -345,6 +352,7 @@ RunResult JobTest::run_once(const std::string& job, const std::string& cwd, cons
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
+    close(in_pipe[0]); // the write end stays open, with nothing written, until the job has ended
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_s);
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     int open_fds = 2;
@@ -382,6 +390,7 @@ RunResult JobTest::run_once(const std::string& job, const std::string& cwd, cons
     for (auto& f : fds)
         if (f.fd >= 0) close(f.fd);
     if (!ended) waitpid(pid, &status, 0);
+    close(in_pipe[1]);
     if (WIFEXITED(status)) r.exit_code = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
     if (wine) r.out = fold_crlf(r.out);

@@ -64,6 +64,10 @@ struct RunOptions {
     std::vector<std::string> args;
     // Standard error may hold output (a usage line); otherwise any is a failure.
     bool expect_stderr = false;
+    // The job's standard input: a pipe that stays open and empty until the
+    // job has ended (so a job that waited for input would hang), the null
+    // device, or none at all.
+    enum class Input { OpenPipe, Null, Closed } input = Input::OpenPipe;
 };
 
 // The jobs run are the Linux executables of this build, or, when the
