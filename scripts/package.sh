@@ -181,32 +181,9 @@ for text in README.txt:README.md LICENSE.txt:LICENSE; do
   # Less a byte-order mark and the CRs, it is the file it is made from.
   sed '1s/^\xEF\xBB\xBF//' "$file" | tr -d '\r' | cmp -s - "${text#*:}" || fail "$zip: ${text%%:*} is not ${text#*:} with CR LF"
 done
-# Each .exe's file details, read back with windres: the version resource
-# (the job's name and purpose as its --help tells them, the version, the
-# copyright line of LICENSE) and the manifest, byte for byte.
-copyright_line=$(sed -n 's/^\(Copyright (c) .*\)$/\1/p' LICENSE | head -1)
-rc_text() { sed 's/\\/\\\\/g; s/"/""/g'; }
-for exe in "$tmp/zip/$windows_name"/*.exe; do
-  name=$(basename "$exe" .exe)
-  [ "$(head -c 2 "$exe")" = MZ ] || fail "$zip: $name.exe is not a Windows executable"
-  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u | tr '\n' ' ')
-  [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$zip: $name.exe needs $dlls"
-  x86_64-w64-mingw32-windres -i "$exe" -O rc >"$tmp/rc" 2>&1 || fail "$zip: $name.exe: $(cat "$tmp/rc")"
-  if [ "$name" = locbench ]; then
-    grep -q '^      VALUE "FileDescription", "locbench: ' "$tmp/rc" || fail "$zip: locbench.exe describes itself otherwise"
-  else
-    what=$(build-package/bin/locbench "$name" --help | head -1 | sed 's/\.$//' | rc_text)
-    grep -qxF "      VALUE \"FileDescription\", \"$what\"" "$tmp/rc" ||
-      fail "$zip: $name.exe has not \"$what\" as its description"
-  fi
-  for value in "ProductName:locbench" "ProductVersion:$version" "FileVersion:$version" \
-    "OriginalFilename:$name.exe" "LegalCopyright:$copyright_line"; do
-    grep -qxF "      VALUE \"${value%%:*}\", \"$(printf '%s' "${value#*:}" | rc_text)\"" "$tmp/rc" ||
-      fail "$zip: $name.exe has not ${value#*:} as its ${value%%:*}"
-  done
-  sed -n '/^1 24 \/\* RT_MANIFEST \*\//,/^END/p' "$tmp/rc" | sed '1,2d;$d' | sed 's/^  "//; s/\\n"$//; s/""/"/g' |
-    cmp -s - packaging/windows/locbench.manifest || fail "$zip: $name.exe does not carry packaging/windows/locbench.manifest"
-done
+# Each .exe: a Windows executable needing no DLL but the system's own, with
+# its version resource and manifest.
+scripts/check-exe.sh "$tmp/zip/$windows_name" build-package/bin/locbench >/dev/null || fail "$zip: an .exe is not as it should be"
 
 # --- lintian: no error, and every warning overridden, each override with
 # the reason on the line before it.

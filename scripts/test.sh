@@ -19,6 +19,7 @@ done
 
 echo "== build-windows, its jobs run under Wine"
 scripts/build-windows.sh build-windows
+scripts/check-exe.sh build-windows/bin build/bin/locbench
 scripts/wine-template.sh build-windows/wine-template
 export LOCBENCH_WINE_BIN="$PWD/build-windows/bin" LOCBENCH_WINE_TEMPLATE="$PWD/build-windows/wine-template"
 # The tests that run no job (the Linux layer called directly, the README,
