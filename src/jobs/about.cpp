@@ -106,7 +106,7 @@ win::NativeEntry look(const std::string& path) {
     if (h == -1) return {};
     win::findclose(h);
     win::NativeEntry e = win::look_native(host(path));
-    if (!e.there) e = {true, fd.folder, fd.size}; // what the search saw
+    if (!e.there) e = {true, fd.folder, fd.size, fd.modified}; // what the search saw
     return e;
 }
 
