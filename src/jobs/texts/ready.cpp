@@ -6,7 +6,8 @@
 namespace ready {
 
 void Problems::add(const std::string& where, const std::string& what) {
-    if (count_ < kShown) std::printf("%s: %s\n", where.c_str(), what.c_str());
+    if (print_ && count_ < kShown) std::printf("%s: %s\n", where.c_str(), what.c_str());
+    if (count_ == 0) first_ = where + ": " + what;
     ++count_;
 }
 
