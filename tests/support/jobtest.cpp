@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,6 +148,18 @@ std::map<std::string, Bytes> JobTest::snapshot() const {
         }
     });
     return files;
+}
+
+std::map<std::string, std::string> JobTest::stamps() const {
+    std::map<std::string, std::string> found;
+    walk_drives([&](const fs::directory_entry& e, const std::string& rel) {
+        struct stat st;
+        if (lstat(e.path().c_str(), &st) != 0) return;
+        found[rel] = std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + " " +
+                     std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec) + " " +
+                     std::to_string(st.st_size);
+    });
+    return found;
 }
 
 void JobTest::TearDown() {
