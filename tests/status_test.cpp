@@ -67,6 +67,10 @@ ChainText chain_of(const std::string& out, const std::string& key) {
     return c;
 }
 
+bool has_line(const std::vector<std::string>& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return contains(l, part); });
+}
+
 class Status : public JobTest {
 protected:
     // Runs locbench status; the tree, time stamps included, must be the same
@@ -93,25 +97,30 @@ protected:
                            int code = 0, const std::vector<std::string>& more = {}) {
         RunResult r = status(more);
         ChainText c = chain_of(r.out, key);
-        EXPECT_EQ(c.states, states) << r.out;
-        EXPECT_EQ(c.next.substr(0, next.size()), next) << r.out;
-        EXPECT_EQ(r.exit_code, code) << r.out;
+        std::string shown;
+        for (const std::string& l : c.steps) shown += l + "\n";
+        for (const std::string& l : c.problems) shown += "problem: " + l + "\n";
+        shown += "next: " + c.next + "\n";
+        EXPECT_EQ(c.states, states) << shown;
+        EXPECT_EQ(c.next.substr(0, next.size()), next) << shown;
+        EXPECT_EQ(r.exit_code, code) << shown;
         return c;
     }
 
-    // Moves a file's last write `seconds` on: an input changed after the
-    // outputs were made from it.
-    void touch(const std::string& winpath, int seconds = 10) {
-        fs::path p = host(winpath);
-        fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(seconds));
+    // An input changed after the outputs were made from it: every other
+    // file's last write an hour earlier, the input's half an hour ago, so
+    // that the jobs run next still write newer files.
+    void touch(const std::string& winpath) {
+        fs::path changed = host(winpath);
+        for (const char* drive : {"c:", "d:", "e:"})
+            for (const auto& e : fs::recursive_directory_iterator(prefix() / "dosdevices" / drive))
+                if (e.is_regular_file() && !e.is_symlink() && e.path() != changed)
+                    fs::last_write_time(e.path(), e.last_write_time() - std::chrono::hours(1));
+        fs::last_write_time(changed, fs::file_time_type::clock::now() - std::chrono::minutes(30));
     }
 
     RunResult last;
 };
-
-bool has_line(const std::vector<std::string>& lines, const std::string& part) {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return contains(l, part); });
-}
 
 // ---------------------------------------------------------------------------
 // PAK
@@ -162,6 +171,209 @@ TEST_F(Status, PakChainStepByStep) {
                               game + "rus\\text+mneu.txt: its name matches no member's flat name (closest: "
                                      "text+menu.txt); patchpak passes it over without a word: give it its "
                                      "member's flat name, or remove it"});
+}
+
+// ---------------------------------------------------------------------------
+// Sound and video
+
+TEST_F(Status, SoundAndVideoChainsStepByStep) {
+    using namespace sndvid;
+    expect_chain("sndvid", "waiting waiting waiting waiting waiting waiting", "waiting: extractsnd: ");
+
+    const std::vector<Snd> sounds = {{"ZM101a", pattern(700, 1), 2100}, {"Door Creak", pattern(300, 2), 900}};
+    put(kAudio1, make_snd(sounds));
+    mkdirs(kReady);
+    std::vector<Vid> videos = members(14);
+    put(kVelorD, make_vid(videos, 14));
+    mkdirs(kSmk);
+    mkdirs("c:\\games\\zund7\\Anims");
+    expect_chain("sndvid", "ready waiting waiting ready waiting waiting", "run extractsnd; then run extractvid");
+
+    ASSERT_EQ(run("extractsnd").exit_code, 0);
+    ASSERT_EQ(run("extractvid").exit_code, 0);
+    // Every extracted sound lacks its plain .wav: updatesnd would stop.
+    ChainText c = expect_chain("sndvid", "done ready problem done unknown ready",
+                               "deal with the problems listed above; by hand, unpack the sounds", 1);
+    EXPECT_EQ(c.problems, (std::vector<std::string>{
+                              kReady + "Door Creak.wav.zl: its NAME.wav is not beside it; updatesnd stops at the first "
+                                       "with \"Can't create file\": put each NAME.wav beside its NAME.wav.zl, or "
+                                       "remove the .wav.zl",
+                              kReady + "ZM101a.wav.zl: its NAME.wav is not beside it; updatesnd stops at the first "
+                                       "with \"Can't create file\": put each NAME.wav beside its NAME.wav.zl, or "
+                                       "remove the .wav.zl"}));
+
+    // By hand: one sound recorded anew, the other extracted file removed;
+    // the untranslated videos left as they are.
+    fs::remove(host(zl("Door Creak")));
+    put(zl("ZM101a"), pattern(800, 3));
+    put(kReady + "ZM101a.wav", pattern(2400, 4));
+    c = expect_chain("sndvid", "done done ready done unknown ready", "run updatesnd; then run mixsmk");
+    EXPECT_EQ(c.details, (std::vector<std::string>{
+                             kReady + ": 1 NAME.wav.zl, 1 taken by updatesnd with their NAME.wav, 0 without their "
+                                      "NAME.wav, 0 matching no member; 2 members in the archive",
+                             kSmk + ": 14 files, 14 replace a member, 14 of the same length as their member (perhaps "
+                                    "not translated yet)"}));
+
+    ASSERT_EQ(run("updatesnd").exit_code, 0);
+    ASSERT_EQ(run("mixsmk").exit_code, 0);
+    expect_chain("sndvid", "done done done done unknown done", "nothing to do");
+
+    touch(kReady + "ZM101a.wav");
+    c = expect_chain("sndvid", "done done stale done unknown done", "run updatesnd");
+    EXPECT_TRUE(contains(c.steps[2], kReady + "ZM101a.wav is newer than " + kAudio + ": run updatesnd again"))
+        << c.steps[2];
+    ASSERT_EQ(run("updatesnd").exit_code, 0);
+
+    // A packed sound without its .wav, a video named after no member.
+    put(zl("Door Creak"), pattern(10, 5));
+    put(kSmk + "m1.smk", pattern(10, 6));
+    c = expect_chain("sndvid", "done done problem done unknown problem", "deal with the problems listed above", 1);
+    EXPECT_EQ(c.problems, (std::vector<std::string>{
+                              kReady + "Door Creak.wav.zl: its NAME.wav is not beside it; updatesnd stops at the first "
+                                       "with \"Can't create file\": put each NAME.wav beside its NAME.wav.zl, or "
+                                       "remove the .wav.zl",
+                              kSmk + "m1.smk: matches no member of d:\\Anims\\Velor7.vid (of the 14 that mixsmk "
+                                     "takes) (closest: m01.smk); mixsmk passes it over without a word: name it after "
+                                     "its member, or remove it"}));
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+
+// The tables of texts_chain_test: a cell with a line break of its own, a
+// string file.
+void put_texts(JobTest& t) {
+    using namespace texts;
+    t.put(kTodo, crlf("ui.txt\n2\n3\n.\nitems.txt\n2\n.\n.\nnames.str\n.\n"));
+    t.put(kText + "ui.txt", std::string("id\ttext\tnote\r\n1\ttwo\nlines\tx\r\n2\tone\ty\r\n3\t\tw\nz\r\n"));
+    t.put(kText + "items.txt", std::string("sword\tA blade.\r\nshield\tRound\r\n"));
+    t.put(kText + "names.str", string_file({"Ann", "", "Bob"}));
+    t.mkdirs(kDone);
+}
+
+// zund7.pot with the first `n` entries translated and the entry after them
+// fuzzy, as a translation tool leaves a file part-way.
+std::string translate_po(const std::string& pot, int n) {
+    std::istringstream in(pot);
+    std::string out, line;
+    int entry = -1; // the header is entry -1
+    while (std::getline(in, line)) {
+        if (line.compare(0, 7, "msgctxt") == 0) {
+            ++entry;
+            if (entry == n) out += "#, fuzzy\n";
+        }
+        if (line == "msgstr \"\"" && entry >= 0 && entry <= n) line = "msgstr \"RU " + std::to_string(entry) + "\"";
+        out += line + "\n";
+    }
+    return out;
+}
+
+TEST_F(Status, TextChainStepByStepByThePoFile) {
+    using namespace texts;
+    const std::string none = "waiting waiting waiting waiting waiting waiting waiting waiting waiting";
+    expect_chain("texts", none, "waiting: maskbreaks: ");
+    put_texts(*this);
+    expect_chain("texts", "ready ready waiting waiting ready waiting waiting waiting waiting",
+                 "run maskbreaks; then run exportpo (or run dumptodo)");
+    ASSERT_EQ(run("maskbreaks").exit_code, 0);
+    expect_chain("texts", "unknown ready waiting waiting ready waiting waiting waiting waiting",
+                 "run exportpo (or run dumptodo)");
+    ASSERT_EQ(run("exportpo").exit_code, 0);
+    expect_chain("texts", "unknown done ready waiting ready waiting waiting waiting waiting",
+                 "by hand, make zund7.po of the template");
+
+    // By hand: part of the template translated; the route of the numbered
+    // list is not taken.
+    put(kPo, translate_po(get_text(kPot), 5));
+    ChainText c = expect_chain("texts", "unknown done ready ready unused unused unused waiting waiting",
+                               "by hand, make zund7.po of the template");
+    RunResult r = run("importpo");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    // The same counting as importpo's.
+    ASSERT_FALSE(c.details.empty());
+    EXPECT_EQ(c.details[0], "texts of zund7.po: " + r.lines().back());
+    EXPECT_EQ(c.details, (std::vector<std::string>{
+                             c.details[0],
+                             "ui.txt:     71%  8 texts: 5 translated, 1 fuzzy, 1 untranslated, 1 empty",
+                             "items.txt:   0%  2 texts: 0 translated, 0 fuzzy, 2 untranslated, 0 empty",
+                             "names.str:   0%  3 texts: 0 translated, 0 fuzzy, 2 untranslated, 1 empty"}));
+
+    expect_chain("texts", "unknown done ready done unused unused unused ready waiting",
+                 "by hand, make zund7.po of the template");
+    ASSERT_EQ(run("applytodo_ready").exit_code, 0);
+    expect_chain("texts", "unknown done ready done unused unused unused done ready",
+                 "by hand, make zund7.po of the template");
+    ASSERT_EQ(run("unmaskbreaks").exit_code, 0);
+    expect_chain("texts", "unknown done ready done unused unused unused done unknown",
+                 "by hand, make zund7.po of the template");
+
+    // zund7.po changed after the ready list was made: applytodo_ready would
+    // put last week's translations into the game.
+    touch(kPo);
+    c = expect_chain("texts", "unknown done ready problem unused unused unused done unknown",
+                     "deal with the problems listed above; by hand", 1);
+    EXPECT_EQ(c.problems.size(), 1u);
+    ASSERT_EQ(run("importpo").exit_code, 0);
+    // And the translated tables are older than the ready list now.
+    c = expect_chain("texts", "unknown done ready done unused unused unused problem unknown",
+                     "deal with the problems listed above; by hand", 1);
+    EXPECT_EQ(c.problems, std::vector<std::string>{kReady + ": newer than " + kDone + "names.str, which was made from "
+                                                   "it: the steps after take the old one without a word; run "
+                                                   "applytodo_ready again"});
+    ASSERT_EQ(run("applytodo_ready").exit_code, 0);
+    ASSERT_EQ(run("unmaskbreaks").exit_code, 0);
+
+    // A newer template: zund7.po is to be brought up to it.
+    touch(kPot);
+    c = expect_chain("texts", "unknown done stale done unused unused unused done unknown", "by hand, make zund7.po");
+    EXPECT_TRUE(contains(c.steps[2], kPot + " is newer than " + kPo)) << c.steps[2];
+}
+
+TEST_F(Status, TextChainByTheNumberedListAndWhatWouldBeRefused) {
+    using namespace texts;
+    put_texts(*this);
+    ASSERT_EQ(run("maskbreaks").exit_code, 0);
+    ASSERT_EQ(run("dumptodo").exit_code, 0);
+    // The numbered list is there: the route of the PO file is not taken.
+    ChainText c = expect_chain("texts", "unknown unused unused unused done ready ready waiting waiting",
+                               "by hand, write each translation in place of its placeholder line");
+    ASSERT_FALSE(c.details.empty());
+    EXPECT_EQ(c.details[0], "texts of !out!.txt: 13 texts: 0 translated, 0 fuzzy, 11 untranslated, 2 empty; "
+                            "entries for texts no longer in the tables: 0");
+
+    put(kList, fill_list(get_text(kList), [](const Record& r) -> std::optional<std::string> {
+            if (r.text.empty()) return std::nullopt;
+            return "RU" + std::to_string(r.n);
+        }));
+    c = expect_chain("texts", "unknown unused unused unused done done ready waiting waiting", "run collecttodo");
+    RunResult r = run("collecttodo");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    ASSERT_FALSE(c.details.empty());
+    EXPECT_EQ(c.details[0], "texts of !out!.txt: " + r.lines().back());
+    expect_chain("texts", "unknown unused unused unused done done done ready waiting", "run applytodo_ready");
+
+    // A translation with a tab: collecttodo would refuse the list.
+    std::string list = get_text(kList);
+    size_t at = list.find("RU1\r\n");
+    ASSERT_NE(at, std::string::npos);
+    put(kList, list.substr(0, at) + "R\tU1" + list.substr(at + 3));
+    c = expect_chain("texts", "unknown unused unused unused done done problem ready waiting",
+                     "deal with the problems listed above", 1);
+    // (The ready list is older than the list now, too.)
+    EXPECT_TRUE(has_line(c.problems, kList + ": collecttodo would refuse it: 1 problem, the first: " + kList + ":"));
+    EXPECT_TRUE(has_line(c.problems, "the translation holds a tab, which would split its cell; run collecttodo to see "
+                                     "them all, and mend them"));
+
+    // A table the list names is not there: every job that reads the tables
+    // would stop at it.
+    put(kTodo, crlf("ui.txt\n2\n.\ngone.txt\n2\n.\n.\n.\n"));
+    c = expect_chain("texts", "unknown unused unused unused problem unknown problem problem waiting",
+                     "deal with the problems listed above", 1);
+    const std::string gone = kText + "gone.txt: the table list names it, but it is not there; ";
+    for (const char* job : {"dumptodo", "collecttodo", "applytodo_ready"})
+        EXPECT_TRUE(has_line(c.problems, gone + job + " stops with \"Can't open\": put it there, or take it off the "
+                                                     "list"))
+            << job;
 }
 
 } // namespace

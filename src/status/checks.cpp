@@ -521,12 +521,11 @@ Texts& texts(Run& run) {
     FILE* in = win::fopen(t.source.c_str(), "rb");
     if (td && in) {
         ready::Problems problems(false);
-        std::map<const std::string*, size_t> index;
-        const std::string* last = nullptr;
+        uint32_t pass = UINT32_MAX;
         size_t at = 0;
         ready::Take take = [&](const tables::Text& x, ready::Outcome o, std::string_view, bool) {
-            if (x.source != last) {
-                last = x.source;
+            if (x.pass != pass) { // a new column pass or string file
+                pass = x.pass;
                 auto it = std::find(t.files.begin(), t.files.end(), *x.source);
                 if (it == t.files.end()) {
                     t.files.push_back(*x.source);
@@ -580,12 +579,7 @@ json json_of(const ready::Counts& c, bool po) {
 void translation(Run& run, StepView& v) {
     Texts& t = texts(run);
     if (v.step->job) { // the job that makes the ready list: would it?
-        if (!t.missing.empty()) {
-            add_files(v, t.text_folder, t.missing, "the table list names it, but it is not there",
-                      "are named by the table list, but are not there",
-                      std::string(v.step->job) + " stops with \"Can't open\": put it there, or take it off the list");
-            return;
-        }
+        if (!t.missing.empty()) return; // told with the step's inputs
         if (t.source.empty() || !t.counted) {
             if (!t.whole) v.problems.push_back({t.source, "it cannot be read to its end", "", true});
             if (t.problems > 0)
@@ -603,9 +597,7 @@ void translation(Run& run, StepView& v) {
     }
     if (!t.counted) return;
     // The step by hand: how much is translated.
-    std::string head = "texts of " + name_of(t.source) + ": " + line_of(t.total, t.po);
-    if (t.po) head += "; entries for texts no longer in the tables: " + std::to_string(t.total.stale);
-    v.details.push_back(head);
+    v.details.push_back("texts of " + name_of(t.source) + ": " + ready::summary(t.total));
     json files = json::array();
     size_t width = 0;
     for (const std::string& f : t.files) width = std::max(width, f.size());
@@ -627,9 +619,13 @@ void translation(Run& run, StepView& v) {
     v.counts["source"] = utf8(t.source);
     v.counts["stale_entries"] = t.po ? json(t.total.stale) : json(nullptr);
     v.counts["files"] = files;
-    if (v.state != State::Done) return; // stale, waiting: as the files tell
+    // Stale or waiting: as the files tell. Done, or the files cannot tell
+    // (the numbered list is filled in where dumptodo wrote it): as the
+    // texts tell.
+    if (v.state != State::Done && v.state != State::Unknown) return;
     uint32_t open = t.total.untranslated + t.total.fuzzy;
     if (open == 0) {
+        v.state = State::Done;
         v.reason = "every text is translated (" + std::to_string(t.total.empty) + " empty aside)";
         return;
     }

@@ -337,6 +337,15 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
             }
         }
     }
+    // A file the table list names that is not there stops the job at it.
+    if (s.job)
+        for (const chains::Ref& r : s.needs) {
+            const Set& n = run.tree.set(r);
+            for (const std::string& name : n.unlisted)
+                v.problems.push_back({n.folder + name, "the table list names it, but it is not there",
+                                      std::string(s.job) + " stops with \"Can't open\": put it there, or take it "
+                                                           "off the list"});
+        }
     for (chains::Check ch : s.checks) check(run, ch, v);
     // The archives and fonts it reads or writes: they must open and their
     // directories fit; with --verify, everything in them is read.

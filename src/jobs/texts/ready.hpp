@@ -39,6 +39,9 @@ struct Counts {
 // each line break of a masked file to be masked when `masked`.
 using Take = std::function<void(const tables::Text& t, Outcome o, std::string_view line, bool masked)>;
 
+// The summary line of the counts, as the jobs print it at the end.
+std::string summary(const Counts& c);
+
 // The problems of a run, each printed as found ("WHERE: WHAT"), the first
 // kShown of them; or, for a reader that only tells whether a run would be
 // refused, counted and the first kept.
