@@ -50,11 +50,13 @@ std::vector<Chain> make_chains() {
                       .checks = {Check::RusNames, Check::PakPatched}},
                  }});
 
-    const std::vector<Ref> merged = {{"headfirst_ready", "ready\\", "*.zl"},
-                                     {"headfirst_texts", "texts\\", "*.zl"},
+    // Merged entry files: named after their icons entry file, NNNN_name.zl,
+    // or after the payload (ready str, menu).
+    const std::vector<Ref> merged = {{"headfirst_ready", "ready\\", "????_*.zl"},
+                                     {"headfirst_texts", "texts\\", "????_*.zl"},
                                      {"headfirst_readystr", "ready str\\", "*.zl"},
                                      {"headfirst_menu", "menu\\", "*.zl"},
-                                     {"packpayloads", "text_!_events\\", "*.zl"}};
+                                     {"packpayloads", "text_!_events\\", "????_*.zl"}};
     c.push_back({Workflow::Lod,
                  {
                      {.job = "extractlod_icons",
@@ -134,12 +136,15 @@ std::vector<Chain> make_chains() {
                                 {"headfirst_events", "text_!_events\\*.str"}},
                       .makes = {{"packpayloads", "text_!_events\\", "*.zl"}},
                       .flags = Optional | InPlace | AnyNeed | AnyMake},
-                     {.hand = "put the merged entry files into icons_ready (the zund7 icons) or events_ready (the zund7 "
-                              "events), or, for the Starhold VI icons, in the old files' place in zundfiles\\icons",
+                     {.hand = "put the merged entry files into icons_ready (the zund7 icons) or events_ready (the "
+                              "zund7 events), or copy them into zundfiles\\icons, each in the old file's place (the "
+                              "Starhold VI icons)",
                       .needs = merged,
                       .makes = {{"updatelod_icons", "icons_ready\\", "*.zl"},
                                 {"updatelod_events", "events_ready\\", "*.zl"}},
-                      .flags = AnyNeed | AnyMake},
+                      .pairs = {{{"headfirst_ready", "ready\\", "????_*.zl"}, {"rebuildlod_ordered", "icons\\"}},
+                                {{"headfirst_texts", "texts\\", "????_*.zl"}, {"rebuildlod_ordered", "icons\\"}}},
+                      .flags = Optional | AnyNeed | AnyMake},
                      update_icons(),
                      {.job = "updatelod_events",
                       .needs = {{"updatelod_events", "events1.lod"}, {"updatelod_events", "events_ready\\", "*.zl"}},

@@ -38,7 +38,9 @@ struct Ref {
 };
 
 // Each file of `from` and the file of `to` made of it: its name with `drop`
-// cut from its end and `add` appended.
+// cut from its end and `add` appended. A step by hand with pairs is judged by
+// them once one of them is made (a file of `to` of that name is there), else
+// by what it makes.
 struct Pair {
     Ref from;
     Ref to;

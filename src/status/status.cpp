@@ -132,7 +132,20 @@ std::string out_name(const std::string& name, const chains::Pair& p) {
     return base + p.add;
 }
 
-void judge_pairs(Run& run, const chains::Step& s, StepView& v) {
+// Whether a file of a pair's inputs has the file it makes.
+bool paired(Run& run, const chains::Step& s) {
+    for (const chains::Pair& p : s.pairs) {
+        const Set& from = run.tree.set(p.from);
+        const Set& to = run.tree.set(p.to);
+        for (const File& f : from.files)
+            if (to.find(out_name(f.name, p))) return true;
+    }
+    return false;
+}
+
+// Inputs that a later step rewrites tell nothing by their time (see
+// written_later).
+void judge_pairs(Run& run, const chains::Step& s, StepView& v, const std::unordered_set<std::string>& skip) {
     uint64_t total = 0;
     std::vector<std::string> missing;
     const File* stale_in = nullptr;
@@ -152,9 +165,10 @@ void judge_pairs(Run& run, const chains::Step& s, StepView& v) {
                 missing.push_back(from.path(f));
                 continue;
             }
-            if ((s.flags & chains::NoTimes) || f.modified <= o->modified) continue;
+            if ((s.flags & chains::NoTimes) || f.modified <= o->modified || skip.count(win::fold_case(from.path(f))))
+                continue;
             std::string text = from.path(f) + " is newer than " + to.path(*o);
-            if (p.silent)
+            if (p.silent && s.job)
                 v.problems.push_back({from.path(f),
                                       "newer than " + to.path(*o) + ", which was made of it: the steps after take the "
                                       "old one without a word",
@@ -174,7 +188,7 @@ void judge_pairs(Run& run, const chains::Step& s, StepView& v) {
                    some(missing, 2) + ")";
     } else if (stale_in) {
         v.state = State::Stale;
-        v.reason = stale_text + ": run " + std::string(s.job) + " again";
+        v.reason = stale_text + (s.job ? ": run " + std::string(s.job) + " again" : "");
     } else {
         v.state = State::Done;
         v.reason = "each of its " + plural(total, "input", "inputs") + " has its output" +
@@ -231,7 +245,11 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
     if (s.flags & chains::AnyMake) made = made_some;
     bool pair_made = false;
     for (const chains::Pair& p : s.pairs) pair_made |= run.tree.set(p.to).there() && run.tree.set(p.from).there();
-    if ((s.flags & chains::Optional) && !any_there && !made_some && !pair_made) {
+    // An optional step is unused while nothing that a step before makes for
+    // it is there (its folders; for a step that needs fixed files alone,
+    // those).
+    bool used = folders ? folder_there : any_there;
+    if ((s.flags & chains::Optional) && !used && !made_some && !pair_made) {
         v.state = State::Unused;
         v.reason = "none of its inputs is there: a branch this translation does not take (yet)";
         return v;
@@ -270,6 +288,12 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
         const Set* need = s.needs.empty() ? nullptr : &run.tree.set(s.needs.front());
         if (missing && !made) {
             waiting();
+        } else if (!s.pairs.empty() && paired(run, s)) { // each file made by hand of another
+            judge_pairs(run, s, v, written_later(run, c, index));
+            if (v.state == State::Stale) {
+                v.state = State::Ready;
+                v.reason = "your turn: " + v.reason;
+            }
         } else if (need && first_make && need->folder == first_make->folder && need->shown == first_make->shown) {
             v.state = State::Unknown;
             v.reason = "the files cannot tell whether it is done: " + holds(*first_make);
@@ -303,7 +327,7 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
         v.reason = "it rewrites its files in place, so the files cannot tell whether it ran";
         if (const Set* f = first_folder(run, s)) v.reason += "; " + holds(*f);
     } else if (!s.pairs.empty()) {
-        judge_pairs(run, s, v);
+        judge_pairs(run, s, v, written_later(run, c, index));
     } else if (!made_some) {
         v.state = State::Ready;
         v.reason = "its inputs are there; it writes " + first_make->shown;

@@ -119,10 +119,11 @@ void JobTest::reset_drives() {
 }
 
 void JobTest::walk_drives(const std::function<void(const fs::directory_entry&, const std::string&)>& each) const {
+    const std::string base = prefix().string() + "/";
     for (const char* drive : kDrives) {
         for (auto it = fs::recursive_directory_iterator(prefix() / "dosdevices" / drive);
              it != fs::recursive_directory_iterator(); ++it) {
-            std::string rel = fs::relative(it->path(), prefix()).string();
+            std::string rel = it->path().string().substr(base.size()); // (fs::relative would ask the disk)
             if (wine_folder(rel)) it.disable_recursion_pending();
             else each(*it, rel);
         }
