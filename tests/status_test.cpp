@@ -519,4 +519,77 @@ TEST_F(Status, ReadyEntriesAndDamageOnlyVerifyFinds) {
         << last.out;
 }
 
+// ---------------------------------------------------------------------------
+// Bitmaps and fonts
+
+TEST_F(Status, BitmapChainStepByStep) {
+    const std::string data = "c:\\games\\ZUND7\\data\\", x = "c:\\games\\zund7\\xfiles\\";
+    expect_chain("bitmaps", "waiting waiting waiting waiting waiting waiting", "waiting: extracttgas: ");
+
+    std::vector<LodEntry> es = plain_entries();
+    es[3] = {"logo", image_entry("logo", "tga", 5, 3, pattern(15, 1), pattern(768, 2))};
+    const Bytes lod = make_lod(es);
+    put(data + "icons1.lod", lod);
+    put(data + "icons.lod", lod);
+    put(x + "icons_all\\0003_logo", pattern(15, 1)); // unpacked by unpackpayloads
+    for (const char* folder : {"icons_tga", "readytga\\pack", "icons_ready"}) mkdirs(x + folder);
+    expect_chain("bitmaps", "ready waiting waiting waiting waiting waiting", "run extracttgas");
+    ASSERT_EQ(run("extracttgas").exit_code, 0);
+    expect_chain("bitmaps", "done ready waiting waiting waiting waiting", "by hand, edit the images");
+
+    // By hand: one pixel edited.
+    Bytes tga = get(x + "icons_tga\\0003_logo.tga");
+    tga[786 + 4] ^= 0xFF;
+    put(x + "readytga\\0003_logo.tga", tga);
+    expect_chain("bitmaps", "done done ready waiting waiting waiting", "run readtgas");
+    ASSERT_EQ(run("readtgas").exit_code, 0);
+    expect_chain("bitmaps", "done done done ready waiting waiting", "run packpayloads");
+    ASSERT_EQ(run("packpayloads").exit_code, 0);
+    expect_chain("bitmaps", "done done done done ready waiting", "run comptgas");
+    ASSERT_EQ(run("comptgas").exit_code, 0);
+    // The game's icons.lod is older than the entry file it is to take.
+    ChainText c = expect_chain("bitmaps", "done done done done done stale", "run updatelod_icons");
+    EXPECT_EQ(c.details, std::vector<std::string>{x + "icons_ready\\: 1 file, 1 taken by updatelod_icons (of 4241 "
+                                                  "entries), 0 passed over"});
+    ASSERT_EQ(run("updatelod_icons").exit_code, 0);
+    // extracttgas read the icons.lod that updatelod_icons has replaced since:
+    // that tells nothing of it.
+    expect_chain("bitmaps", "done done done done done done", "nothing to do");
+
+    // The image read again, not packed since.
+    touch(x + "readytga\\pack\\0003_logo");
+    expect_chain("bitmaps", "done done done problem done done", "deal with the problems listed above", 1);
+}
+
+TEST_F(Status, FontChainStepByStep) {
+    using namespace fonttest;
+    expect_chain("fonts", "waiting unused waiting waiting", "waiting: extractfonts: ");
+    std::vector<uint32_t> widths(225, 3);
+    Font comic = make_font(20, widths, 61);
+    put(kZund + "calig.fn1", calig_file(make_font(27, calig_widths(), 60)));
+    put(kZund + "comic.fnt", fnt_file(comic));
+    put(kSource, fnt_file(comic));
+    mkdirs(kOut);
+    mkdirs("c:\\games\\hexfiles\\fonts");
+    expect_chain("fonts", "ready unused waiting waiting", "run extractfonts");
+    ASSERT_EQ(run("extractfonts").exit_code, 0);
+    expect_chain("fonts", "done unused ready waiting", "by hand, redraw the glyphs");
+
+    // By hand: the strip saved by the image editor where buildfont reads it.
+    put(kImage, edited(strip_of(comic), 225 * 3 + 225, 20, 1565));
+    expect_chain("fonts", "done unused done ready", "run buildfont");
+    ASSERT_EQ(run("buildfont").exit_code, 0);
+    expect_chain("fonts", "done unused done done", "nothing to do");
+    touch(kImage);
+    expect_chain("fonts", "done unused done stale", "run buildfont");
+
+    // A font cut short: only --verify reads the fonts.
+    put(kZund + "comic.fnt", fonttest::slice(fnt_file(comic), 0, 4000));
+    expect_chain("fonts", "stale unused done stale", "run extractfonts; then run buildfont");
+    ChainText c = expect_chain("fonts", "problem unused done stale", "deal with the problems listed above", 1,
+                               {"--verify"});
+    EXPECT_EQ(c.problems, std::vector<std::string>{"Damaged file " + kZund + "comic.fnt: shorter than the font tables; "
+                                                   "put an undamaged copy in its place"});
+}
+
 } // namespace

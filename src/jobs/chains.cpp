@@ -182,7 +182,7 @@ std::vector<Chain> make_chains() {
     c.push_back({Workflow::Fonts,
                  {
                      {.job = "extractfonts",
-                      .needs = {{"extractfonts", "calig.fn1"}},
+                      .needs = {{"extractfonts", "calig.fn1"}, {"extractfonts", "zundfiles\\*.fnt", nullptr, false, true}},
                       .makes = {{"extractfonts", "calig\\", "*.tif"}}},
                      {.job = "stripeglyphs",
                       .needs = {{"stripeglyphs", "abc.tif"}},

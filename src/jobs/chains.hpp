@@ -35,6 +35,9 @@ struct Ref {
     // next step would take the old outputs without a word, so it is listed
     // as a problem.
     bool silent = false;
+    // Read when there, but not needed: its files count for times, none
+    // there keeps nobody waiting.
+    bool maybe = false;
 };
 
 // Each file of `from` and the file of `to` made of it: its name with `drop`

@@ -209,6 +209,7 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
     const chains::Ref* missing = nullptr;
     bool any_there = false, folders = false, folder_there = false;
     for (const chains::Ref& r : s.needs) {
+        if (r.maybe) continue;
         const Set& n = run.tree.set(r);
         any_there |= n.there();
         if (!n.single) {
@@ -221,7 +222,7 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
     std::vector<std::string> alternatives; // AnyNeed: the folders of which none holds a file
     if (!missing && (s.flags & chains::AnyNeed) && folders && !folder_there)
         for (const chains::Ref& r : s.needs)
-            if (!run.tree.set(r).single) {
+            if (!r.maybe && !run.tree.set(r).single) {
                 if (!missing) missing = &r;
                 alternatives.push_back(run.tree.set(r).shown);
             }
