@@ -592,4 +592,108 @@ TEST_F(Status, FontChainStepByStep) {
                                                    "put an undamaged copy in its place"});
 }
 
+// ---------------------------------------------------------------------------
+// The command, its JSON, and the chains' data
+
+TEST_F(Status, AnswersHelpRefusesWhatItDoesNotKnow) {
+    RunOptions o;
+    o.args = {"status", "--help"};
+    RunResult r = run("locbench", "c:\\", o);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.lines().front().substr(0, 17), "locbench status: ");
+    for (const about::Option& opt : {about::Option{"--verify", ""}, about::Option{"--json", ""}})
+        EXPECT_TRUE(contains(r.out, std::string("  ") + opt.name + " ")) << r.out;
+    o.expect_stderr = true;
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"status", "--frobnicate"}, {"status", "--json", "--json"}, {"status", "--help", "--json"}}) {
+        o.args = bad;
+        r = run("locbench", "c:\\", o);
+        EXPECT_EQ(r.exit_code, 2) << bad[1];
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(contains(r.err, "usage: locbench status [--verify] [--json] [--help]")) << r.err;
+    }
+    // A job's own executable knows no status.
+    o.args = {"status"};
+    r = run("patchpak", "c:\\", o);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+}
+
+// The JSON document holds what the text shows: Python's json module reads
+// it, and each chain's states, next steps and problems come out the same.
+TEST_F(Status, JsonAgreesWithTheText) {
+    using namespace sndvid;
+    const std::string game = "c:\\games\\Brassjaw\\";
+    // A game archive whose directory lies past its end, a prepared sound of
+    // no member, an unfinished text chain (Windows-1251 names).
+    put(game + "main\\pak0.pak", Buf().raw("PACK").u32(12).u32(640).b);
+    put(kAudio1, make_snd({{"ZM101a", pattern(70, 1), 210}}));
+    put(zl("\xc4\xe2\xe5\xf0\xfc"), pattern(5, 2)); // "Дверь.wav.zl"
+    put(kReady + "\xc4\xe2\xe5\xf0\xfc.wav", pattern(5, 3));
+    put_texts(*this);
+    RunResult text = status();
+    ASSERT_EQ(text.exit_code, 1) << text.out;
+    RunResult json = status({"--json"});
+    ASSERT_EQ(json.exit_code, 1);
+    put("c:\\status.json", json.out);
+
+    // Python prints each chain as the text would: title, "  STATE STEP",
+    // the problems, "  next: ..."; then the count of problems.
+    const std::string script =
+        "import json, sys\n"
+        "d = json.load(open(sys.argv[1], encoding='utf-8'))\n"
+        "out = []\n"
+        "for c in d['chains']:\n"
+        "    out.append(c['title'])\n"
+        "    for s in c['steps']:\n"
+        "        out.append('  %-8s %s: %s' % (s['state'], s['step'], s['reason']))\n"
+        "        out += ['           ' + x for x in s['details']]\n"
+        "        out += ['           problem: ' + p['line'] for p in s['problems']]\n"
+        "    out.append('  next: ' + c['next'])\n"
+        "    out.append('')\n"
+        "n = d['problems']\n"
+        "out.append('No problem listed.' if n == 0 else '%d problem%s listed.' % (n, '' if n == 1 else 's'))\n"
+        "sys.stdout.buffer.write('\\n'.join(out).encode('utf-8') + b'\\n')\n";
+    put("c:\\read.py", script);
+    texts::ToolRun py = texts::run_tool({"python3", host("c:\\read.py").string(), host("c:\\status.json").string()},
+                                        host("c:\\"));
+    ASSERT_EQ(py.code, 0) << py.out;
+    EXPECT_EQ(py.out, win::to_utf8(text.out));
+    // The archive is told at two steps, and counts once; extractpak would
+    // find no folder to write into.
+    EXPECT_TRUE(contains(text.out, "\n3 problems listed.\n")) << text.out;
+    EXPECT_TRUE(contains(text.out, "problem: " + game + "xfiles\\pak\\: this folder is not there; extractpak creates "
+                                   "no folder and would stop where it writes into it: make it\n"))
+        << text.out;
+    EXPECT_TRUE(contains(py.out, "Damaged file " + game + "main\\pak0.pak: the directory lies past the end of the "
+                                 "archive; put an undamaged copy in its place"))
+        << py.out;
+    EXPECT_TRUE(contains(py.out, win::to_utf8(kReady + "\xc4\xe2\xe5\xf0\xfc.wav.zl: matches no member of ")))
+        << py.out;
+}
+
+TEST(Chains, EveryReferenceNamesOnePlaceOfItsJob) {
+    auto check = [](const chains::Ref& r) {
+        EXPECT_NE(chains::place(r), nullptr) << r.job << ": " << r.end;
+    };
+    for (const chains::Chain& c : chains::chains())
+        for (const chains::Step& s : c.steps) {
+            EXPECT_TRUE((s.job != nullptr) != (s.hand != nullptr)) << s.name();
+            if (s.job) EXPECT_NE(about::find(s.job), nullptr) << s.job;
+            for (const chains::Ref& r : s.needs) check(r);
+            for (const chains::Ref& r : s.makes) check(r);
+            for (const chains::Pair& p : s.pairs) {
+                check(p.from);
+                check(p.to);
+            }
+        }
+    for (const chains::Fixed& f : chains::fixed_counts()) check(f.place);
+    // patchpak's places, relative to the folder it runs in, as extractpak
+    // lays the game out.
+    const about::Job* patchpak = about::find("patchpak");
+    ASSERT_NE(patchpak, nullptr);
+    EXPECT_EQ(chains::home(*patchpak), "c:\\games\\Brassjaw");
+    EXPECT_EQ(chains::absolute(*chains::place({"patchpak", "rus\\"})), "c:\\games\\Brassjaw\\rus\\");
+}
+
 } // namespace

@@ -362,6 +362,20 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
             }
         }
     }
+    // A job to run now stops where it creates an output in a folder that is
+    // not there: the jobs create no folders.
+    if (s.job && (v.state == State::Ready || v.state == State::Stale)) {
+        std::set<std::string> told;
+        auto folder_needed = [&](const chains::Ref& r) {
+            const Set& m = run.tree.set(r);
+            if (!m.place || !(m.place->use & about::Writes) || m.folder_there) return;
+            if (!told.insert(win::fold_case(m.folder)).second) return;
+            v.problems.push_back({m.folder, "this folder is not there",
+                                  std::string(s.job) + " creates no folder and would stop where it writes into it: "
+                                                       "make it"});
+        };
+        for (const chains::Ref& r : s.makes) folder_needed(r);
+    }
     // A file the table list names that is not there stops the job at it.
     if (s.job)
         for (const chains::Ref& r : s.needs) {
