@@ -679,7 +679,9 @@ TEST(Chains, EveryReferenceNamesOnePlaceOfItsJob) {
     for (const chains::Chain& c : chains::chains())
         for (const chains::Step& s : c.steps) {
             EXPECT_TRUE((s.job != nullptr) != (s.hand != nullptr)) << s.name();
-            if (s.job) EXPECT_NE(about::find(s.job), nullptr) << s.job;
+            if (s.job) {
+                EXPECT_NE(about::find(s.job), nullptr) << s.job;
+            }
             for (const chains::Ref& r : s.needs) check(r);
             for (const chains::Ref& r : s.makes) check(r);
             for (const chains::Pair& p : s.pairs) {
@@ -694,6 +696,26 @@ TEST(Chains, EveryReferenceNamesOnePlaceOfItsJob) {
     ASSERT_NE(patchpak, nullptr);
     EXPECT_EQ(chains::home(*patchpak), "c:\\games\\Brassjaw");
     EXPECT_EQ(chains::absolute(*chains::place({"patchpak", "rus\\"})), "c:\\games\\Brassjaw\\rus\\");
+}
+
+// The pictures of the README are drawn from the chains' data as it is now:
+// each chain's Graphviz source kept beside its picture is the one the data
+// give, and the picture carries the stamp of that source (made anew with
+// build/tools/locbench_docs pictures docs/chains).
+TEST(Docs, ChainPicturesAreDrawnFromTheChainsDataAsItIsNow) {
+    auto text = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    for (const chains::Chain& c : chains::chains()) {
+        std::string key;
+        for (const about::WorkflowInfo& w : about::workflows())
+            if (w.id == c.workflow) key = w.key;
+        const std::string base = std::string(LOCBENCH_CHAIN_PICTURES) + "/" + key, source = chains::dot(c);
+        EXPECT_EQ(text(base + ".dot"), source) << key << ": run build/tools/locbench_docs pictures docs/chains";
+        EXPECT_TRUE(contains(text(base + ".svg"), "<!-- " + chains::stamp(source) + " -->"))
+            << key << ".svg is older than its source: run build/tools/locbench_docs pictures docs/chains";
+    }
 }
 
 } // namespace

@@ -1,10 +1,16 @@
 // Writes the manual page locbench(1) and the bash completion of locbench from
 // the jobs' own descriptions, the same that --help, --list and the README's
-// job tables are made from:
+// job tables are made from; and the pictures of the chains, drawn with
+// Graphviz's dot from the chains' data:
 //
 //   locbench_docs man LINK_DIR FILE         (LINK_DIR: where the job links are installed)
 //   locbench_docs bash-completion FILE
+//   locbench_docs pictures DIR              (DIR/KEY.dot and DIR/KEY.svg for each chain)
 #include "jobs/about.hpp"
+#include "jobs/chains.hpp"
+#include "status/status.hpp"
+
+#include <cstdlib>
 
 #include <cstdio>
 #include <fstream>
@@ -66,6 +72,18 @@ std::string job_section(const about::Job& j, const std::string& workflow) {
     return out;
 }
 
+// The section of a command that is no job (status).
+std::string command_section(const about::Command& c) {
+    std::string out = ".SH \"LOCBENCH " + roff(c.name) + "\"\n" + line("locbench " + std::string(c.name) + " " +
+                                                                         sentence(c.purpose));
+    out += ".PP\n\\&Options:\n.RS\n";
+    for (const about::Option& o : c.options) out += ".TP\n\\fB" + roff(o.name) + "\\fR\n" + line(sentence(o.what));
+    out += ".RE\n.PP\n" + line("What it looks at: " + std::string(c.looks) + ".") + ".PP\n" +
+           line("It prints " + std::string(c.prints) + ".") + ".PP\n\\&Exit status:\n.RS\n";
+    for (const about::Message& m : c.ends) out += ".TP\n" + message(m);
+    return out + ".RE\n";
+}
+
 std::string man_page(const std::string& link_dir) {
     const std::string opts = "[\\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]";
     std::string out =
@@ -80,6 +98,7 @@ std::string man_page(const std::string& link_dir) {
         ".nf\n"
         "\\fBlocbench\\fR [\\fB\\-\\-list\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]\n"
         "\\fBlocbench\\fR \\fIJOB\\fR " + opts + "\n" +
+        "\\fBlocbench status\\fR [\\fB\\-\\-verify\\fR] [\\fB\\-\\-json\\fR] [\\fB\\-\\-help\\fR]\n" +
         "\\fB" + roff(link_dir) + "/\\fIJOB\\fR " + opts + "\n"
         ".fi\n"
         ".SH DESCRIPTION\n";
@@ -129,6 +148,8 @@ std::string man_page(const std::string& link_dir) {
         for (const about::Job* j : about::jobs())
             if (j->workflow == w.id) out += job_section(*j, w.title);
 
+    out += command_section(status::description());
+
     out += ".SH \"EXIT STATUS\"\n" + line("0 when the job's work is done. The messages that many jobs end with, "
                                           "on standard output:") +
            ".RS\n";
@@ -149,17 +170,24 @@ std::string man_page(const std::string& link_dir) {
 std::string bash_completion() {
     std::string names;
     for (const about::Job* j : about::jobs()) names += (names.empty() ? "" : " ") + std::string(j->name);
+    const about::Command& status = status::description();
+    std::string status_options;
+    for (const about::Option& o : status.options)
+        status_options += (status_options.empty() ? "" : " ") + std::string(o.name);
     return "# bash completion of locbench, made by tools/locbench_docs from the jobs' own descriptions:\n"
-           "# the options, and the job names with the options that ask a job about itself.\n"
+           "# the options, the job names with the options that ask a job about itself, and\n"
+           "# locbench status with its options.\n"
            "_locbench()\n"
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
            "    local jobs='" + names + "'\n"
            "    local words=\n"
            "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-           "        words=\"--list --help --check --version $jobs\"\n"
+           "        words=\"--list --help --check --version " + status.name + " $jobs\"\n"
            "    elif [[ $COMP_CWORD -eq 2 && \" $jobs \" == *\" ${COMP_WORDS[1]} \"* ]]; then\n"
            "        words='--help --check --version'\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + status.name + " ]]; then\n"
+           "        words='" + status_options + "'\n"
            "    fi\n"
            "    COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
            "} &&\n"
@@ -167,8 +195,38 @@ std::string bash_completion() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: locbench_docs man LINK_DIR FILE | locbench_docs bash-completion FILE\n");
+    std::fprintf(stderr, "usage: locbench_docs man LINK_DIR FILE | locbench_docs bash-completion FILE | "
+                         "locbench_docs pictures DIR\n");
     return 2;
+}
+
+bool write_file(const std::string& file, const std::string& text) {
+    std::ofstream f(file, std::ios::binary | std::ios::trunc);
+    f << text;
+    f.close();
+    if (!f) std::fprintf(stderr, "locbench_docs: cannot write %s\n", file.c_str());
+    return bool(f);
+}
+
+// Each chain's Graphviz source as DIR/KEY.dot, and its picture as
+// DIR/KEY.svg, drawn by dot with the source's stamp in a comment.
+int pictures(const std::string& dir) {
+    for (const chains::Chain& c : chains::chains()) {
+        std::string key;
+        for (const about::WorkflowInfo& w : about::workflows())
+            if (w.id == c.workflow) key = w.key;
+        const std::string source = chains::dot(c), base = dir + "/" + key;
+        if (!write_file(base + ".dot", source)) return 1;
+        std::string command = "dot \"-Gcomment=" + chains::stamp(source) + "\" -Tsvg \"" + base + ".dot\" -o \"" +
+                              base + ".svg\"";
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "locbench_docs: %s failed (Graphviz: scripts/deps.sh --docs installs it)\n",
+                         command.c_str());
+            return 1;
+        }
+        std::printf("%s.svg\n", base.c_str());
+    }
+    return 0;
 }
 
 } // namespace
@@ -184,15 +242,10 @@ int main(int argc, char** argv) {
     } else if (what == "bash-completion" && argc == 3) {
         text = bash_completion();
         file = argv[2];
+    } else if (what == "pictures" && argc == 3) {
+        return pictures(argv[2]);
     } else {
         return usage();
     }
-    std::ofstream f(file, std::ios::binary | std::ios::trunc);
-    f << text;
-    f.close();
-    if (!f) {
-        std::fprintf(stderr, "locbench_docs: cannot write %s\n", file);
-        return 1;
-    }
-    return 0;
+    return write_file(file, text) ? 0 : 1;
 }

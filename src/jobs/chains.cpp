@@ -5,6 +5,7 @@
 #include "platform/win.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 namespace chains {
@@ -435,10 +436,24 @@ std::string dot(const Chain& c) {
         for (const Ref& r : s.needs) edges += "  " + place_node(r) + " -> " + id + style + ";\n";
         for (const Pair& p : s.pairs) edges += "  " + place_node(p.from) + " -> " + id + style + ";\n";
         for (const Ref& r : s.makes) edges += "  " + id + " -> " + place_node(r) + style + ";\n";
+        if (s.flags & InPlace) // what it rewrites in place
+            for (const Ref& r : s.needs)
+                if (place(r) && (place(r)->use & about::Writes)) edges += "  " + id + " -> " + place_node(r) + ";\n";
         for (const Pair& p : s.pairs) edges += "  " + id + " -> " + place_node(p.to) + style + ";\n";
         if (i > 0) edges += "  s" + std::to_string(i - 1) + " -> " + id + " [style=invis, weight=4];\n";
     }
     return out + nodes + edges + "}\n";
+}
+
+std::string stamp(const std::string& source) {
+    uint64_t h = 14695981039346656037ull; // FNV-1a, 64 bits
+    for (unsigned char c : source) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    return std::string("drawn from the source of hash fnv1a64 ") + hex; // (no hyphen: Graphviz would escape it)
 }
 
 } // namespace chains

@@ -126,5 +126,9 @@ std::string home(const about::Job& j);
 // it reads and writes, the steps by hand between them. The same data always
 // give the same text.
 std::string dot(const Chain& c);
+// What the picture drawn of a Graphviz source says of that source (a hash of
+// it, kept as a comment in the SVG), so that a picture older than its source
+// is told without Graphviz.
+std::string stamp(const std::string& source);
 
 } // namespace chains
