@@ -268,30 +268,30 @@ void merged_payloads(Run& run, StepView& v) {
     const std::vector<File>* beside = run.tree.folder(payloads->folder);
     const std::vector<File>* icon_files = run.tree.folder(icons_folder);
     const std::vector<File>* outputs = run.tree.folder(out_folder);
-    auto find = [](const std::vector<File>* files, const std::string& name) -> const File* {
-        if (!files) return nullptr;
-        std::string key = win::fold_case(name);
-        for (const File& f : *files)
-            if (win::fold_case(f.name) == key) return &f;
-        return nullptr;
+    // The folders' files by their folded names; the icons files also by
+    // each end that follows an underscore ("*_N" finds the first in order).
+    auto by_name = [](const std::vector<File>* files) {
+        std::unordered_map<std::string, const File*> m;
+        if (files)
+            for (const File& f : *files) m.emplace(win::fold_case(f.name), &f);
+        return m;
     };
+    auto find = [](const std::unordered_map<std::string, const File*>& m, const std::string& name) -> const File* {
+        auto it = m.find(win::fold_case(name));
+        return it == m.end() ? nullptr : it->second;
+    };
+    const auto beside_names = by_name(beside), out_names = by_name(outputs), icon_names = by_name(icon_files);
+    std::unordered_map<std::string, const File*> icon_ends;
+    if (any_index && icon_files)
+        for (const File& f : *icon_files)
+            for (size_t u = f.name.find('_'); u != std::string::npos; u = f.name.find('_', u + 1))
+                icon_ends.emplace(win::fold_case(f.name.substr(u + 1)), &f);
     uint64_t count = 0, merged = 0;
     std::vector<std::string> headless, unmerged;
     for (const File& n : payloads->files) {
         std::string x = n.name.substr(0, n.name.size() - 3);
-        bool x_there = find(beside, x) != nullptr;
-        const File* m = nullptr;
-        if (icon_files) {
-            if (any_index) {
-                for (const File& f : *icon_files)
-                    if (ends_with_folded(f.name, "_" + n.name)) {
-                        m = &f;
-                        break;
-                    }
-            } else {
-                m = find(icon_files, n.name);
-            }
-        }
+        bool x_there = find(beside_names, x) != nullptr;
+        const File* m = find(any_index ? icon_ends : icon_names, n.name);
         if (!m) {
             if (x_there) headless.push_back(n.name);
             continue;
@@ -304,7 +304,7 @@ void merged_payloads(Run& run, StepView& v) {
         }
         ++count;
         if (s.flags & chains::InPlace) continue;
-        const File* o = find(outputs, m->name);
+        const File* o = find(out_names, m->name);
         if (!o) {
             unmerged.push_back(n.name);
             continue;
@@ -637,6 +637,8 @@ void translation(Run& run, StepView& v) {
 }
 
 } // namespace
+
+void count_texts(Run& run) { texts(run); }
 
 std::string need_of_format(const chains::Step& s, Format f) {
     for (const chains::Ref& r : s.needs) {

@@ -62,6 +62,10 @@ struct Run {
 // the state and its reason, and add figures and problems.
 void check(Run& run, chains::Check c, StepView& v);
 
+// Counts the texts of zund7 as importpo or collecttodo take them (once per
+// run; the check of the translation uses what it found).
+void count_texts(Run& run);
+
 // The one fixed file of a step's needs whose format is `f` (an archive); its
 // path, or "" when it has none.
 std::string need_of_format(const chains::Step& s, Format f);

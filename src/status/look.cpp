@@ -11,6 +11,8 @@
 #include "platform/win.hpp"
 
 #include <algorithm>
+#include <new>
+#include <thread>
 #include <cstdio>
 #include <unordered_set>
 
@@ -133,10 +135,10 @@ void read_vid(FILE* f, bool deep, Archive* a) {
 } // namespace
 
 const File* Set::find(const std::string& name) const {
-    std::string key = win::fold_case(name);
-    for (const File& f : files)
-        if (win::fold_case(f.name) == key) return &f;
-    return nullptr;
+    if (index.empty() && !files.empty())
+        for (size_t i = files.size(); i-- > 0;) index[win::fold_case(files[i].name)] = i; // the first of a name wins
+    auto it = index.find(win::fold_case(name));
+    return it == index.end() ? nullptr : &files[it->second];
 }
 
 const File* Set::newest() const {
@@ -285,43 +287,79 @@ const Set& Tree::set(const chains::Ref& r) {
     return sets_.emplace(key, std::move(s)).first->second;
 }
 
+namespace {
+
+// Opens the archive at `path` for reading: whether it is there, its size,
+// the stream (nullptr when there is nothing to read).
+FILE* open_archive(const std::string& path, bool deep, Archive* a) {
+    a->format = format_of(path);
+    a->path = path;
+    win::FindData fd;
+    intptr_t h = win::findfirst(path.c_str(), &fd);
+    if (h != -1) win::findclose(h);
+    a->there = h != -1 && !fd.folder;
+    if (!a->there || (a->format == Format::Font && !deep)) return nullptr;
+    FILE* f = win::fopen(path.c_str(), "rb");
+    if (!f) a->fault = "it cannot be opened";
+    else a->file_size = io::size_of(f);
+    return f;
+}
+
+// Reads an opened archive (stdio and the format readers alone), and closes it.
+void read_archive(FILE* f, uint32_t fixed, bool deep, Archive* a) {
+    try {
+        switch (a->format) {
+        case Format::Pak: read_pak(f, deep, a); break;
+        case Format::Lod: read_lod(f, fixed, deep, a); break;
+        case Format::Snd: read_snd(f, deep, a); break;
+        case Format::Vid: read_vid(f, deep, a); break;
+        case Format::Font: {
+            std::vector<uint8_t> file = io::read_all(f);
+            if (std::ferror(f)) a->fault = "it cannot be read to its end";
+            else a->fault = fnt::font_fault(file, ends_with(a->path, ".fn1"));
+            break;
+        }
+        case Format::None: break;
+        }
+        if (deep && a->fault.empty() && a->format != Format::Font && a->format != Format::Lod &&
+            !reads_through(f, a->file_size))
+            a->fault = "it cannot be read to its end";
+    } catch (const std::bad_alloc&) {
+        a->fault = "it cannot be read: out of memory";
+    }
+    std::fclose(f);
+}
+
+} // namespace
+
 const Archive& Tree::archive(const std::string& path, uint32_t fixed, bool deep) {
     std::string key = win::fold_case(path);
     auto it = archives_.find(key);
     if (it != archives_.end()) return it->second;
     Archive a;
-    a.format = format_of(path);
-    a.path = path;
-    win::FindData fd;
-    intptr_t h = win::findfirst(path.c_str(), &fd);
-    if (h != -1) win::findclose(h);
-    a.there = h != -1 && !fd.folder;
-    if (a.there && (a.format != Format::Font || deep)) {
-        FILE* f = win::fopen(path.c_str(), "rb");
-        if (!f) {
-            a.fault = "it cannot be opened";
-        } else {
-            a.file_size = io::size_of(f);
-            switch (a.format) {
-            case Format::Pak: read_pak(f, deep, &a); break;
-            case Format::Lod: read_lod(f, fixed, deep, &a); break;
-            case Format::Snd: read_snd(f, deep, &a); break;
-            case Format::Vid: read_vid(f, deep, &a); break;
-            case Format::Font: {
-                std::vector<uint8_t> file = io::read_all(f);
-                if (std::ferror(f)) a.fault = "it cannot be read to its end";
-                else a.fault = fnt::font_fault(file, ends_with(path, ".fn1"));
-                break;
-            }
-            case Format::None: break;
-            }
-            if (deep && a.fault.empty() && a.format != Format::Font && a.format != Format::Lod &&
-                !reads_through(f, a.file_size))
-                a.fault = "it cannot be read to its end";
-            std::fclose(f);
-        }
-    }
+    if (FILE* f = open_archive(path, deep, &a)) read_archive(f, fixed, deep, &a);
     return archives_.emplace(key, std::move(a)).first->second;
+}
+
+void Tree::read_archives(const std::vector<std::pair<std::string, uint32_t>>& paths, bool deep,
+                         const std::function<void()>& meanwhile) {
+    struct Work {
+        FILE* f;
+        uint32_t fixed;
+        Archive* a;
+    };
+    std::vector<Work> work;
+    for (const auto& [path, fixed] : paths) {
+        std::string key = win::fold_case(path);
+        if (archives_.count(key)) continue;
+        Archive& a = archives_[key]; // the map's nodes stay where they are
+        if (FILE* f = open_archive(path, deep, &a)) work.push_back({f, fixed, &a});
+    }
+    std::thread reader([&work, deep] {
+        for (const Work& w : work) read_archive(w.f, w.fixed, deep, w.a);
+    });
+    meanwhile();
+    reader.join();
 }
 
 } // namespace status

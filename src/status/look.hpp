@@ -6,9 +6,11 @@
 #include "jobs/chains.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace status {
@@ -28,10 +30,11 @@ struct Set {
     std::string shown;          // how the text names it: the file, or the folder with the names
     std::vector<File> files;
     std::vector<std::string> unlisted; // kListed: names the list gives that are not there
+    mutable std::unordered_map<std::string, size_t> index; // folded name -> files[i]; made by find()
 
     bool there() const { return !files.empty(); }
     std::string path(const File& f) const { return folder + f.name; }
-    const File* find(const std::string& name) const; // without regard to letter case
+    const File* find(const std::string& name) const; // without regard to letter case (an index made at once)
     const File* newest() const;
     const File* oldest() const;
 };
@@ -66,6 +69,12 @@ public:
     // entries for a LOD archive, 0 for the count it gives), or with `deep`
     // every member read and checked as well.
     const Archive& archive(const std::string& path, uint32_t fixed, bool deep);
+    // The archives at `paths` (each with its fixed count, as archive() takes
+    // it) read on a thread of their own while `meanwhile` runs: the thread
+    // reads from streams opened before it starts, and asks the platform
+    // layer for nothing.
+    void read_archives(const std::vector<std::pair<std::string, uint32_t>>& paths, bool deep,
+                       const std::function<void()>& meanwhile);
 
 private:
     std::map<std::string, std::unique_ptr<std::vector<File>>> folders_;
