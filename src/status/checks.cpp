@@ -150,8 +150,8 @@ void pak_patched(Run& run, StepView& v) {
     if (!not_in.empty()) {
         v.state = State::Ready;
         v.reason = std::to_string(not_in.size()) + " of the " + plural(replace, "file", "files") + " in " +
-                   rus->folder + " that replace a member " + (not_in.size() == 1 ? "is" : "are") +
-                   " not in the archive yet (" + some(not_in) + ")";
+                   rus->folder + (replace == 1 ? " that replaces" : " that replace") + " a member " +
+                   (not_in.size() == 1 ? "is" : "are") + " not in the archive yet (" + some(not_in) + ")";
     } else if (!changed.empty()) {
         v.state = State::Stale;
         v.reason = rus->folder + some(changed, 1) + " changed after the archive was patched: run patchpak again";

@@ -150,9 +150,11 @@ void judge_pairs(Run& run, const chains::Step& s, StepView& v, const std::unorde
     std::vector<std::string> missing;
     const File* stale_in = nullptr;
     std::string stale_text;
+    nlohmann::json folders = nlohmann::json::array();
     for (const chains::Pair& p : s.pairs) {
         const Set& from = run.tree.set(p.from);
         const Set& to = run.tree.set(p.to);
+        const uint64_t before = total, missing_before = missing.size();
         for (const File& f : from.files) {
             std::string drop = p.drop;
             if (!drop.empty() && (f.name.size() <= drop.size() ||
@@ -178,7 +180,15 @@ void judge_pairs(Run& run, const chains::Step& s, StepView& v, const std::unorde
                 stale_text = text;
             }
         }
+        // Per folder: the files it holds, and how many have their output.
+        if (total > before) {
+            uint64_t files = total - before, done = files - (missing.size() - missing_before);
+            v.details.push_back(from.shown + ": " + plural(files, "file", "files") + ", " + std::to_string(done) +
+                                " with " + (files == 1 ? "its" : "their") + " file in " + to.folder);
+            folders.push_back({{"folder", utf8(from.shown)}, {"files", files}, {"done", done}});
+        }
     }
+    if (!folders.empty()) v.counts = {{"folders", folders}};
     if (total == 0) {
         v.state = State::Waiting;
         v.reason = "none of its inputs is there yet";
