@@ -80,7 +80,7 @@ std::string command_section(const about::Command& c) {
     for (const about::Option& o : c.options) out += ".TP\n\\fB" + roff(o.name) + "\\fR\n" + line(sentence(o.what));
     out += ".RE\n.PP\n" + line("What it looks at: " + std::string(c.looks) + ".") + ".PP\n" +
            line("It prints " + std::string(c.prints) + ".") + ".PP\n\\&Exit status:\n.RS\n";
-    for (const about::Message& m : c.ends) out += ".TP\n" + message(m);
+    for (const about::Message& m : c.ends) out += ".TP\n" + std::to_string(m.code) + "\n" + line(m.when);
     return out + ".RE\n";
 }
 

@@ -327,7 +327,7 @@ void help(const Command& c) {
     std::printf("\nWhat it looks at: %s.\n", c.looks);
     std::printf("\nIt prints %s.\n", c.prints);
     std::printf("\nIt ends with:\n");
-    for (const Message& m : c.ends) print_message(m);
+    for (const Message& m : c.ends) std::printf("  exit %d  %s\n", m.code, m.when);
 }
 
 std::string readme_commands(const std::vector<const Command*>& commands) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <set>
 #include <unordered_set>
 
@@ -592,7 +593,23 @@ int usage(const std::string& bad) {
 
 } // namespace
 
+namespace {
+int report(const std::vector<std::string>& args);
+} // namespace
+
 int main(const std::vector<std::string>& args) {
+    try {
+        return report(args);
+    } catch (const std::bad_alloc&) {
+        // A buffer it needs cannot be had: it ends in order, as the jobs do.
+        std::printf("Out of memory\n");
+        return 1;
+    }
+}
+
+namespace {
+
+int report(const std::vector<std::string>& args) {
     bool json_out = false, verify = false;
     for (const std::string& a : args) {
         if ((a == "--help" || a == "-h" || a == "/?") && args.size() == 1) {
@@ -631,5 +648,7 @@ int main(const std::vector<std::string>& args) {
     std::fflush(stdout);
     return problems == 0 ? 0 : 1;
 }
+
+} // namespace
 
 } // namespace status
