@@ -5,6 +5,7 @@
 #include "jobs/about.hpp"
 #include "jobs/chains.hpp"
 #include "platform/win.hpp"
+#include "status/status.hpp"
 #include "support/fonts_builders.hpp"
 #include "support/lod_builders.hpp"
 #include "support/sndvid_builders.hpp"
@@ -320,6 +321,14 @@ TEST_F(Status, TextChainStepByStepByThePoFile) {
                                                    "applytodo_ready again"});
     ASSERT_EQ(run("applytodo_ready").exit_code, 0);
     ASSERT_EQ(run("unmaskbreaks").exit_code, 0);
+
+    // A table changed after the ready list was made from it: the ready list
+    // no longer fits it.
+    touch(kText + "items.txt");
+    c = expect_chain("texts", "unknown stale ready problem unused unused unused stale unknown",
+                     "deal with the problems listed above", 1);
+    EXPECT_TRUE(has_line(c.problems, kText + "items.txt: newer than " + kReady + ", which was made from it"));
+    for (const char* job : {"exportpo", "importpo", "applytodo_ready", "unmaskbreaks"}) ASSERT_EQ(run(job).exit_code, 0);
 
     // A newer template: zund7.po is to be brought up to it.
     touch(kPot);
@@ -717,6 +726,11 @@ TEST(Docs, ChainPicturesAreDrawnFromTheChainsDataAsItIsNow) {
         EXPECT_TRUE(contains(text(base + ".svg"), "<!-- " + chains::stamp(source) + " -->"))
             << key << ".svg is older than its source: run build/tools/locbench_docs pictures docs/chains";
     }
+    // The manual page tells status as its description does.
+    const std::string page = text(LOCBENCH_MAN_PAGE);
+    EXPECT_TRUE(contains(page, ".SH \"LOCBENCH status\"\n")) << page;
+    for (const about::Option& o : status::description().options)
+        EXPECT_TRUE(contains(page, "\\fB" + std::string(o.name).replace(0, 2, "\\-\\-") + "\\fR\n")) << o.name;
 }
 
 } // namespace

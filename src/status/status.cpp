@@ -421,7 +421,7 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
 }
 
 // The line of next steps of a chain.
-void next_steps(const chains::Chain& c, ChainView& cv, const std::vector<State>& base) {
+void next_steps(ChainView& cv, const std::vector<State>& base) {
     std::vector<std::string> items;
     const char* last_route = nullptr;
     bool problems = false;
@@ -464,27 +464,16 @@ void next_steps(const chains::Chain& c, ChainView& cv, const std::vector<State>&
     std::string next;
     for (size_t i = 0; i < items.size(); ++i) next += (i ? "; then " : "") + items[i];
     if (problems) next = next.empty() ? "deal with the problems listed above" : "deal with the problems listed above; " + next;
-    if (next.empty()) {
-        bool all_done = true;
-        for (size_t i = 0; i < cv.steps.size(); ++i) {
-            const StepView& v = cv.steps[i];
+    if (next.empty()) { // nothing to run: what the chain waits for, if anything
+        next = "nothing to do: every step is done, or the files cannot tell";
+        for (const StepView& v : cv.steps)
             if (v.state == State::Waiting && !(v.step->flags & chains::Optional)) {
                 next = "waiting: " + step_title(*v.step) + ": " + v.reason;
-                all_done = false;
                 break;
             }
-            all_done &= v.state == State::Done || v.state == State::Unknown || v.state == State::Unused ||
-                        v.state == State::Waiting;
-        }
-        if (all_done) next = "nothing to do: every step is done, or the files cannot tell";
     }
-    (void)c;
     cv.next = next;
 }
-
-} // namespace
-
-namespace {
 
 std::vector<ChainView> walk(Run& run) {
     std::vector<ChainView> out;
@@ -504,7 +493,7 @@ std::vector<ChainView> walk(Run& run) {
             if (!v.problems.empty()) v.state = State::Problem;
             cv.steps.push_back(std::move(v));
         }
-        next_steps(c, cv, base);
+        next_steps(cv, base);
         out.push_back(std::move(cv));
     }
     return out;
