@@ -347,8 +347,28 @@ std::string label(const std::string& s, size_t width) {
 
 std::string Step::name() const { return job ? job : "by hand"; }
 
+// A job step that names none of what it needs (or makes) takes its job's
+// places: every place it reads (every place it only writes, unless it
+// rewrites its files in place or pairs them up).
+void fill_in(std::vector<Chain>& chains) {
+    for (Chain& c : chains)
+        for (Step& s : c.steps) {
+            const about::Job* j = s.job ? about::find(s.job) : nullptr;
+            if (!j) continue;
+            bool needs = s.needs.empty(), makes = s.makes.empty() && s.pairs.empty() && !(s.flags & InPlace);
+            for (const about::Place& p : j->places) {
+                if (needs && (p.use & about::Reads)) s.needs.push_back({s.job, p.path});
+                if (makes && p.use == about::Writes) s.makes.push_back({s.job, p.path});
+            }
+        }
+}
+
 const std::vector<Chain>& chains() {
-    static const std::vector<Chain> c = make_chains();
+    static const std::vector<Chain> c = [] {
+        std::vector<Chain> made = make_chains();
+        fill_in(made);
+        return made;
+    }();
     return c;
 }
 

@@ -75,6 +75,10 @@ enum Flag {
     Times = 32,   // a hand step whose outputs are (hand steps are not, as a rule)
 };
 
+// A step of a chain. A job step that names nothing it needs takes every place
+// its job reads; one that names nothing it makes (and pairs nothing up, and
+// rewrites nothing in place) every place its job only writes: adding a job
+// is one line, {.job = "NAME"}, where its places say enough.
 struct Step {
     const char* job = nullptr;  // nullptr for a step done by hand
     const char* hand = nullptr; // what the team does, for a step done by hand

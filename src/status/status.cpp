@@ -329,8 +329,9 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
             }
         } else {
             v.state = State::Ready;
-            v.reason = "your turn: " + (first_make->single ? first_make->shown + " is not there yet"
-                                                           : first_make->shown + " holds no file yet");
+            v.reason = !first_make ? "your turn"
+                       : "your turn: " + (first_make->single ? first_make->shown + " is not there yet"
+                                                             : first_make->shown + " holds no file yet");
         }
     } else if (missing) {
         waiting();
@@ -340,6 +341,9 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
         if (const Set* f = first_folder(run, s)) v.reason += "; " + holds(*f);
     } else if (!s.pairs.empty()) {
         judge_pairs(run, s, v, written_later(run, c, index));
+    } else if (!first_make) { // it writes nothing of its own: the files cannot tell
+        v.state = State::Unknown;
+        v.reason = "it makes nothing that shows whether it ran";
     } else if (!made_some) {
         v.state = State::Ready;
         v.reason = "its inputs are there; it writes " + first_make->shown;
