@@ -13,9 +13,8 @@
 // their outputs are not there yet.
 //
 //   bench_payloads <bin folder> [work folder]
+#include "data.hpp"
 #include "harness.hpp"
-
-#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -55,21 +54,6 @@ for name in sorted(os.listdir(folder)):
         f.write(zlib.compress(data, 9))
 )";
 
-// Pixels of an image-like payload: runs of a few colours, which zlib packs
-// to about a third.
-void fill_pixels(std::vector<uint8_t>& buf, uint32_t seed) {
-    uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
-    size_t i = 0;
-    while (i < buf.size()) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        size_t run = 1 + (x >> 8) % 6;
-        uint8_t colour = uint8_t((x >> 16) % 24);
-        for (size_t k = 0; k < run && i < buf.size(); ++k) buf[i++] = colour;
-    }
-}
-
 void remove_matching(const fs::path& dir, bool packed) {
     for (const auto& e : fs::directory_iterator(dir))
         if ((e.path().extension() == ".zl") == packed) fs::remove(e.path());
@@ -96,55 +80,10 @@ int main(int argc, char** argv) {
     fs::create_directories(icons_all);
     fs::create_directories(ready);
 
-    // The unpacked sizes: the sizes of the LOD benchmark's entries, 2.75
-    // times over, so that the packed archive comes to about 30 MB as well.
     const uint32_t count = 4241;
-    std::vector<uint8_t> lod(288, 0);
-    bench::fill(lod, 1);
-    lod.resize(288 + 32 * count);
-    uint64_t pos = 32ull * count, unpacked_total = 0;
+    uint64_t unpacked_total = 0;
     uint32_t largest = 0;
-    std::vector<uint8_t> pixels, entry;
-    for (uint32_t k = 0; k < count; ++k) {
-        uint32_t old_size = (k % 500 == 7) ? 200000 + k : 48 + 2000 + (k * 7919) % 10000;
-        pixels.resize(old_size * 11 / 4);
-        fill_pixels(pixels, 100 + k);
-        uLongf zn = compressBound(uLong(pixels.size()));
-        entry.assign(48 + zn, 0);
-        if (compress2(entry.data() + 48, &zn, pixels.data(), uLong(pixels.size()), Z_BEST_COMPRESSION) != Z_OK) {
-            std::fprintf(stderr, "compress2 failed\n");
-            return 1;
-        }
-        entry.resize(48 + zn);
-        std::snprintf(reinterpret_cast<char*>(entry.data()), 16, "icon%04u.bmp", k);
-        for (int i = 0; i < 4; ++i) {
-            entry[20 + i] = uint8_t(zn >> (8 * i));
-            entry[40 + i] = uint8_t(pixels.size() >> (8 * i));
-        }
-        if (k % 500 == 7) { // a large image: its palette follows the payload
-            std::vector<uint8_t> palette(768);
-            bench::fill(palette, k);
-            entry.insert(entry.end(), palette.begin(), palette.end());
-        }
-        uint8_t* e = lod.data() + 288 + 32 * k;
-        std::snprintf(reinterpret_cast<char*>(e), 16, "icon%04u.bmp", k);
-        for (int i = 0; i < 4; ++i) {
-            e[16 + i] = uint8_t(pos >> (8 * i));
-            e[20 + i] = uint8_t(entry.size() >> (8 * i));
-        }
-        pos += entry.size();
-        lod.insert(lod.end(), entry.begin(), entry.end());
-        unpacked_total += pixels.size();
-        largest = std::max<uint32_t>(largest, uint32_t(pixels.size()));
-    }
-    uint32_t region = uint32_t(lod.size() - 288);
-    for (int i = 0; i < 4; ++i) lod[276 + i] = uint8_t(region >> (8 * i));
-    for (int i = 0; i < 4; ++i) lod[284 + i] = uint8_t(count >> (8 * i));
-    bench::write_file(data / "icons1.lod", lod);
-    double archive = double(lod.size());
-    std::vector<uint8_t>().swap(lod);
-    std::vector<uint8_t>().swap(pixels);
-    std::vector<uint8_t>().swap(entry);
+    double archive = bench::make_packed_icons(prefix, &unpacked_total, &largest);
     bench::release_memory();
 
     // The entry files, as extractlod_icons writes them.

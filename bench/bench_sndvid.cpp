@@ -10,86 +10,12 @@
 // job moves), alternating, and its peak memory is reported.
 //
 //   bench_sndvid <bin folder> [work folder]
+#include "data.hpp"
 #include "harness.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const uint32_t kSounds = 2000;
-
-void put_name(std::vector<uint8_t>& b, const std::string& name) {
-    std::string field = name;
-    field.resize(40, '\0');
-    b.insert(b.end(), field.begin(), field.end());
-}
-
-uint32_t sound_size(uint32_t i) { return (i % 100 == 42) ? 4000000 + i * 100 : 60000 + (i * 7919) % 120000; }
-
-// The sound archive, members back to back after the directory, each with an
-// unpacked size of three times its stored size; entry files (with their
-// plain ".wav") ready for a few members.
-double make_snd(const fs::path& zund7) {
-    std::vector<uint8_t> snd;
-    bench::put_u32(snd, kSounds);
-    uint32_t pos = 4 + kSounds * 52;
-    for (uint32_t i = 0; i < kSounds; ++i) {
-        put_name(snd, "snd" + std::to_string(i));
-        bench::put_u32(snd, pos);
-        bench::put_u32(snd, sound_size(i));
-        bench::put_u32(snd, sound_size(i) * 3);
-        pos += sound_size(i);
-    }
-    std::vector<uint8_t> member;
-    for (uint32_t i = 0; i < kSounds; ++i) {
-        member.resize(sound_size(i));
-        bench::fill(member, i);
-        snd.insert(snd.end(), member.begin(), member.end());
-    }
-    bench::write_file(zund7 / "Sounds" / "Audio1.snd", snd);
-    fs::path ready = zund7 / "xfiles" / "sound_ready";
-    for (uint32_t i : {0u, 42u, 1000u, 1999u}) {
-        member.resize(sound_size(i) / 2 + 999);
-        bench::fill(member, 5000 + i);
-        bench::write_file(ready / ("snd" + std::to_string(i) + ".wav.zl"), member);
-        member.resize(sound_size(i) * 2);
-        bench::write_file(ready / ("snd" + std::to_string(i) + ".wav"), member);
-    }
-    return double(snd.size());
-}
-
-// The video archive on d:, 14 members back to back after the 620-byte table,
-// and two translated videos in the video folder. Gives the largest member or
-// video.
-double make_vid(const fs::path& prefix, const fs::path& zund7, uint32_t& largest) {
-    std::vector<uint32_t> sizes(14);
-    for (uint32_t k = 0; k < 14; ++k) sizes[k] = 12000000 + k * 1500000 + (k * 7919) % 10000;
-    largest = *std::max_element(sizes.begin(), sizes.end());
-
-    std::vector<uint8_t> vid;
-    bench::put_u32(vid, 14);
-    uint32_t pos = 620;
-    for (uint32_t k = 0; k < 14; ++k) {
-        put_name(vid, "m" + std::to_string(k) + ".smk");
-        bench::put_u32(vid, pos);
-        pos += sizes[k];
-    }
-    std::vector<uint8_t> member;
-    for (uint32_t k = 0; k < 14; ++k) {
-        member.resize(sizes[k]);
-        bench::fill(member, 100 + k);
-        vid.insert(vid.end(), member.begin(), member.end());
-    }
-    bench::write_file(prefix / "dosdevices" / "d:" / "Anims" / "Velor7.vid", vid);
-    fs::create_directories(zund7 / "Anims");
-    for (uint32_t k : {2u, 13u}) {
-        member.resize(sizes[k] + 3000000);
-        bench::fill(member, 900 + k);
-        bench::write_file(zund7 / "xfiles" / "smk" / ("m" + std::to_string(k) + ".smk"), member);
-        largest = std::max(largest, uint32_t(member.size()));
-    }
-    return double(vid.size());
-}
 
 // Runs `job` against one cp of the archive and against two cp one after the
 // other, alternating, 7 rounds after one warm-up round; prints a result line
@@ -134,12 +60,12 @@ int main(int argc, char** argv) {
     fs::path audio1 = zund7 / "Sounds" / "Audio1.snd", audio = zund7 / "Sounds" / "Audio.snd";
 
     uint32_t snd_largest = 0, vid_largest = 0;
-    for (uint32_t i = 0; i < kSounds; ++i) snd_largest = std::max(snd_largest, sound_size(i));
-    double snd_size = make_snd(zund7);
-    double vid_size = make_vid(prefix, zund7, vid_largest);
+    for (uint32_t i = 0; i < bench::kSounds; ++i) snd_largest = std::max(snd_largest, bench::sound_size(i));
+    double snd_size = bench::make_snd(zund7);
+    double vid_size = bench::make_vid(prefix, zund7, vid_largest);
     bench::release_memory();
 
-    std::printf("updatesnd on %u members, %.0f bytes (largest member %u bytes)\n", kSounds, snd_size, snd_largest);
+    std::printf("updatesnd on %u members, %.0f bytes (largest member %u bytes)\n", bench::kSounds, snd_size, snd_largest);
     compare("updatesnd, 4 ready", bin + "/updatesnd", work, prefix, audio1, snd_size, snd_largest);
 
     // Every member extracted, with a plain ".wav" of its unpacked size: the
@@ -151,10 +77,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "extractsnd failed\n");
         return 1;
     }
-    for (uint32_t i = 0; i < kSounds; ++i) {
+    for (uint32_t i = 0; i < bench::kSounds; ++i) {
         fs::path wav = ready / ("snd" + std::to_string(i) + ".wav");
         bench::write_file(wav, {});
-        fs::resize_file(wav, uint64_t(sound_size(i)) * 3);
+        fs::resize_file(wav, uint64_t(bench::sound_size(i)) * 3);
     }
     compare("updatesnd, all ready", bin + "/updatesnd", work, prefix, audio1, snd_size, snd_largest);
     if (!same_file(audio, audio1)) {

@@ -16,7 +16,7 @@ fail() { echo "check-exe.sh: $*" >&2; exit 1; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 version=$("$locbench" --version | sed -n 's/^locbench \([^ ]*\) .*/\1/p')
-copyright_line=$(sed -n 's/^\(Copyright (c) .*\)$/\1/p' LICENSE | head -1)
+copyright_line=$(sed -n 's/^\(Copyright (c) .*\)$/\1/p' LICENSE | sed -n 1p)
 rc_text() { sed 's/\\/\\\\/g; s/"/""/g'; }
 count=0
 for exe in "$dir"/*.exe; do
@@ -28,7 +28,7 @@ for exe in "$dir"/*.exe; do
   if [ "$name" = locbench ]; then
     grep -q '^      VALUE "FileDescription", "locbench: ' "$tmp/rc" || fail "locbench.exe describes itself otherwise"
   else
-    what=$("$locbench" "$name" --help | head -1 | sed 's/\.$//' | rc_text)
+    what=$("$locbench" "$name" --help | sed -n '1{s/\.$//;p;}' | rc_text)
     grep -qxF "      VALUE \"FileDescription\", \"$what\"" "$tmp/rc" ||
       fail "$name.exe has not \"$what\" as its description"
   fi

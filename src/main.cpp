@@ -6,10 +6,15 @@
 // (--help, --check, --version). locbench runs the job whose name it was
 // started under (a link of that name to it) as that job's own executable
 // does; started as locbench it runs patchpak, lists every job and runs any of
-// them by name. Started in a console window of its own (a double-click on
-// Windows) it waits for Enter before that window closes.
+// them by name, and "locbench status" tells where the translation stands.
+// Started in a console window of its own (a double-click on Windows) it waits
+// for Enter before that window closes.
 #include "jobs/about.hpp"
 #include "platform/win.hpp"
+
+#ifndef LOCBENCH_JOB
+#include "status/status.hpp"
+#endif
 
 #define LOCBENCH_NAME_OF(job) #job
 #define LOCBENCH_NAME(job) LOCBENCH_NAME_OF(job)
@@ -36,6 +41,7 @@ int main(int argc, char** argv) {
 #include "locbench_jobs.inc"
 #undef LOCBENCH_EACH_JOB
     };
-    return about::main(argc, argv, runners, "patchpak", true);
+    static const std::vector<about::CommandRunner> commands = {{&status::description(), status::main}};
+    return about::main(argc, argv, runners, "patchpak", true, commands);
 #endif
 }

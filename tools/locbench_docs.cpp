@@ -1,21 +1,18 @@
-// Writes the manual page locbench(1) and the bash completion of locbench, and
-// the file details of each Windows .exe, from the jobs' own descriptions, the
-// same that --help, --list and the README's job tables are made from:
+// Writes the manual page locbench(1) and the bash completion of locbench from
+// the jobs' own descriptions, the same that --help, --list and the README's
+// job tables are made from; and the pictures of the chains, drawn with
+// Graphviz's dot from the chains' data:
 //
 //   locbench_docs man LINK_DIR FILE         (LINK_DIR: where the job links are installed)
 //   locbench_docs bash-completion FILE
-//   locbench_docs windows-resource NAME MANIFEST LICENSE FILE
-//
-// windows-resource writes the resource script of NAME.exe (a job, or locbench
-// itself) for windres: the version resource that Explorer shows under
-// Properties, Details (the product locbench, the job's name and purpose as
-// the file's description, the version that --version tells, the copyright
-// line of LICENSE) and the application manifest MANIFEST. The build of the
-// Windows executables makes this program for the build machine first.
+//   locbench_docs pictures DIR              (DIR/KEY.dot and DIR/KEY.svg for each chain)
 #include "jobs/about.hpp"
+#include "jobs/chains.hpp"
+#include "status/status.hpp"
+
+#include <cstdlib>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -75,6 +72,18 @@ std::string job_section(const about::Job& j, const std::string& workflow) {
     return out;
 }
 
+// The section of a command that is no job (status).
+std::string command_section(const about::Command& c) {
+    std::string out = ".SH \"LOCBENCH " + roff(c.name) + "\"\n" + line("locbench " + std::string(c.name) + " " +
+                                                                         sentence(c.purpose));
+    out += ".PP\n\\&Options:\n.RS\n";
+    for (const about::Option& o : c.options) out += ".TP\n\\fB" + roff(o.name) + "\\fR\n" + line(sentence(o.what));
+    out += ".RE\n.PP\n" + line("What it looks at: " + std::string(c.looks) + ".") + ".PP\n" +
+           line("It prints " + std::string(c.prints) + ".") + ".PP\n\\&Exit status:\n.RS\n";
+    for (const about::Message& m : c.ends) out += ".TP\n" + std::to_string(m.code) + "\n" + line(m.when);
+    return out + ".RE\n";
+}
+
 std::string man_page(const std::string& link_dir) {
     const std::string opts = "[\\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]";
     std::string out =
@@ -89,6 +98,7 @@ std::string man_page(const std::string& link_dir) {
         ".nf\n"
         "\\fBlocbench\\fR [\\fB\\-\\-list\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]\n"
         "\\fBlocbench\\fR \\fIJOB\\fR " + opts + "\n" +
+        "\\fBlocbench status\\fR [\\fB\\-\\-verify\\fR] [\\fB\\-\\-json\\fR] [\\fB\\-\\-help\\fR]\n" +
         "\\fB" + roff(link_dir) + "/\\fIJOB\\fR " + opts + "\n"
         ".fi\n"
         ".SH DESCRIPTION\n";
@@ -138,6 +148,8 @@ std::string man_page(const std::string& link_dir) {
         for (const about::Job* j : about::jobs())
             if (j->workflow == w.id) out += job_section(*j, w.title);
 
+    out += command_section(status::description());
+
     out += ".SH \"EXIT STATUS\"\n" + line("0 when the job's work is done. The messages that many jobs end with, "
                                           "on standard output:") +
            ".RS\n";
@@ -158,112 +170,63 @@ std::string man_page(const std::string& link_dir) {
 std::string bash_completion() {
     std::string names;
     for (const about::Job* j : about::jobs()) names += (names.empty() ? "" : " ") + std::string(j->name);
+    const about::Command& status = status::description();
+    std::string status_options;
+    for (const about::Option& o : status.options)
+        status_options += (status_options.empty() ? "" : " ") + std::string(o.name);
     return "# bash completion of locbench, made by tools/locbench_docs from the jobs' own descriptions:\n"
-           "# the options, and the job names with the options that ask a job about itself.\n"
+           "# the options, the job names with the options that ask a job about itself, and\n"
+           "# locbench status with its options.\n"
            "_locbench()\n"
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
            "    local jobs='" + names + "'\n"
            "    local words=\n"
            "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-           "        words=\"--list --help --check --version $jobs\"\n"
+           "        words=\"--list --help --check --version " + status.name + " $jobs\"\n"
            "    elif [[ $COMP_CWORD -eq 2 && \" $jobs \" == *\" ${COMP_WORDS[1]} \"* ]]; then\n"
            "        words='--help --check --version'\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + status.name + " ]]; then\n"
+           "        words='" + status_options + "'\n"
            "    fi\n"
            "    COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
            "} &&\n"
            "    complete -F _locbench locbench\n";
 }
 
-// A text as a string of a resource script: in Windows-1251, as every text of
-// this system (the script says so to windres), a quotation mark doubled and
-// a backslash escaped.
-std::string rc_string(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += "\"\"";
-        else if (c == '\\') out += "\\\\";
-        else out += c;
-    }
-    return out + "\"";
-}
-
-// "1.2.3" as the four numbers of a version resource: "1,2,3,0".
-std::string version_numbers(const std::string& version) {
-    std::string out;
-    int parts = 0;
-    for (size_t at = 0; parts < 4 && at <= version.size(); ++parts) {
-        size_t dot = version.find('.', at);
-        if (dot == std::string::npos) dot = version.size();
-        out += (parts ? "," : "") + std::to_string(std::atoi(version.substr(at, dot - at).c_str()));
-        at = dot + 1;
-    }
-    for (; parts < 4; ++parts) out += ",0";
-    return out;
-}
-
-// False, with a message, when there is no such job or LICENSE has no
-// copyright line.
-bool windows_resource(const std::string& name, const std::string& manifest, const std::string& license,
-                      std::string* out) {
-    std::string what;
-    if (name == "locbench") {
-        what = "locbench: every job in one program; it runs patchpak, or the job its first argument names";
-    } else if (const about::Job* j = about::find(name)) {
-        what = name + ": " + j->purpose;
-    } else {
-        std::fprintf(stderr, "locbench_docs: no job is named %s\n", name.c_str());
-        return false;
-    }
-    std::ifstream in(license, std::ios::binary);
-    std::string copyright;
-    for (std::string line; copyright.empty() && std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("Copyright (c) ", 0) == 0) copyright = line;
-    }
-    if (copyright.empty()) {
-        std::fprintf(stderr, "locbench_docs: %s has no \"Copyright (c)\" line\n", license.c_str());
-        return false;
-    }
-    const std::string numbers = version_numbers(LOCBENCH_VERSION);
-    *out = "// The file details of " + name + ".exe, made by tools/locbench_docs from the jobs' own descriptions.\n"
-           "#pragma code_page(1251)\n"
-           "1 VERSIONINFO\n"
-           "FILEVERSION " + numbers + "\n"
-           "PRODUCTVERSION " + numbers + "\n"
-           "FILEFLAGSMASK 0x3f\n"
-           "FILEFLAGS 0x0\n"
-           "FILEOS 0x40004\n" // VOS_NT_WINDOWS32
-           "FILETYPE 0x1\n"   // VFT_APP
-           "FILESUBTYPE 0x0\n"
-           "BEGIN\n"
-           "  BLOCK \"StringFileInfo\"\n"
-           "  BEGIN\n"
-           "    BLOCK \"040904B0\"\n" // U.S. English, Unicode
-           "    BEGIN\n"
-           "      VALUE \"ProductName\", \"locbench\"\n"
-           "      VALUE \"ProductVersion\", " + rc_string(LOCBENCH_VERSION) + "\n"
-           "      VALUE \"FileDescription\", " + rc_string(what) + "\n"
-           "      VALUE \"FileVersion\", " + rc_string(LOCBENCH_VERSION) + "\n"
-           "      VALUE \"InternalName\", " + rc_string(name) + "\n"
-           "      VALUE \"OriginalFilename\", " + rc_string(name + ".exe") + "\n"
-           "      VALUE \"LegalCopyright\", " + rc_string(copyright) + "\n"
-           "    END\n"
-           "  END\n"
-           "  BLOCK \"VarFileInfo\"\n"
-           "  BEGIN\n"
-           "    VALUE \"Translation\", 0x409, 1200\n"
-           "  END\n"
-           "END\n"
-           // CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST
-           "1 24 " + rc_string(manifest) + "\n";
-    return true;
-}
-
 int usage() {
     std::fprintf(stderr, "usage: locbench_docs man LINK_DIR FILE | locbench_docs bash-completion FILE | "
-                         "locbench_docs windows-resource NAME MANIFEST LICENSE FILE\n");
+                         "locbench_docs pictures DIR\n");
     return 2;
+}
+
+bool write_file(const std::string& file, const std::string& text) {
+    std::ofstream f(file, std::ios::binary | std::ios::trunc);
+    f << text;
+    f.close();
+    if (!f) std::fprintf(stderr, "locbench_docs: cannot write %s\n", file.c_str());
+    return bool(f);
+}
+
+// Each chain's Graphviz source as DIR/KEY.dot, and its picture as
+// DIR/KEY.svg, drawn by dot with the source's stamp in a comment.
+int pictures(const std::string& dir) {
+    for (const chains::Chain& c : chains::chains()) {
+        std::string key;
+        for (const about::WorkflowInfo& w : about::workflows())
+            if (w.id == c.workflow) key = w.key;
+        const std::string source = chains::dot(c), base = dir + "/" + key;
+        if (!write_file(base + ".dot", source)) return 1;
+        std::string command = "dot \"-Gcomment=" + chains::stamp(source) + "\" -Tsvg \"" + base + ".dot\" -o \"" +
+                              base + ".svg\"";
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "locbench_docs: %s failed (Graphviz: scripts/deps.sh --docs installs it)\n",
+                         command.c_str());
+            return 1;
+        }
+        std::printf("%s.svg\n", base.c_str());
+    }
+    return 0;
 }
 
 } // namespace
@@ -279,18 +242,10 @@ int main(int argc, char** argv) {
     } else if (what == "bash-completion" && argc == 3) {
         text = bash_completion();
         file = argv[2];
-    } else if (what == "windows-resource" && argc == 6) {
-        if (!windows_resource(argv[2], argv[3], argv[4], &text)) return 1;
-        file = argv[5];
+    } else if (what == "pictures" && argc == 3) {
+        return pictures(argv[2]);
     } else {
         return usage();
     }
-    std::ofstream f(file, std::ios::binary | std::ios::trunc);
-    f << text;
-    f.close();
-    if (!f) {
-        std::fprintf(stderr, "locbench_docs: cannot write %s\n", file);
-        return 1;
-    }
-    return 0;
+    return write_file(file, text) ? 0 : 1;
 }

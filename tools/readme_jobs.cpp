@@ -3,8 +3,11 @@
 //   readme_jobs README.md
 //
 // Each table stands between the lines "<!-- jobs KEY -->" and
-// "<!-- end jobs -->"; everything else in the file stays as it is.
+// "<!-- end jobs -->", the table of `locbench status` between
+// "<!-- commands -->" and "<!-- end commands -->"; everything else in the
+// file stays as it is.
 #include "jobs/about.hpp"
+#include "status/status.hpp"
 
 #include <cstdio>
 #include <fstream>
@@ -22,7 +25,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string out;
-    if (!about::readme_with_tables(readme, &out)) {
+    if (!about::readme_with_tables(readme, &out, {&status::description()})) {
         std::fprintf(stderr, "readme_jobs: %s lacks the marker lines of a workflow's table\n", argv[1]);
         return 1;
     }

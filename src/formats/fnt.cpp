@@ -61,6 +61,14 @@ std::string bitmaps_fault(const Tables& t, uint64_t area) {
     return "";
 }
 
+std::string font_fault(const std::vector<uint8_t>& file, bool calig) {
+    if (!calig && file.size() < kBitmapsAt) return "shorter than the font tables";
+    Tables t = calig ? calig_tables() : read_tables(file);
+    uint32_t bitmaps_at = calig ? kCaligBitmapsAt : kBitmapsAt;
+    uint64_t area = file.size() > bitmaps_at ? file.size() - bitmaps_at : 0;
+    return t.height == 0 ? "the font's height is 0" : bitmaps_fault(t, area);
+}
+
 std::vector<uint8_t> strip(const Tables& t, const uint8_t* bitmaps) {
     const size_t columns = width_sum(t) + kGlyphs;
     std::vector<uint8_t> s(columns * t.height);

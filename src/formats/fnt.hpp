@@ -62,6 +62,12 @@ uint32_t width_sum(const Tables& t);
 // otherwise what is wrong, for a message.
 std::string bitmaps_fault(const Tables& t, uint64_t area);
 
+// What is wrong with the font file `file` for the jobs that read its glyphs
+// (a file too short for its tables, a height of 0, a glyph bitmap past the
+// end); empty when nothing. `calig`: the calig font, with the built-in
+// tables and its bitmaps from kCaligBitmapsAt.
+std::string font_fault(const std::vector<uint8_t>& file, bool calig);
+
 // The strip image of the font whose bitmap area starts at `bitmaps` (checked
 // with bitmaps_fault first): t.height rows of width_sum(t) + 225 columns.
 std::vector<uint8_t> strip(const Tables& t, const uint8_t* bitmaps);

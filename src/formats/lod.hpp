@@ -73,6 +73,9 @@ struct Block {
 // bytes. An archive shorter than that stops the job with a message naming
 // `shown_path` and exit code 1.
 Block read_block(FILE* in, uint64_t file_size, size_t count, const std::string& shown_path);
+// The same, telling what is wrong in *fault instead (false) for a reader that
+// goes on.
+bool read_block(FILE* in, uint64_t file_size, size_t count, Block* b, std::string* fault);
 
 // Whether the data of an entry (data offset, size) lie inside an archive of
 // `file_size` bytes.
@@ -83,6 +86,15 @@ bool data_inside(uint32_t data_offset, uint32_t size, uint64_t file_size);
 // naming `shown_path` and the entry, exit code 1.
 std::vector<uint8_t> read_data(FILE* in, uint64_t file_size, uint32_t data_offset, uint32_t size,
                                const std::string& shown_path, const std::string& name);
+
+// Unpacks the payload of an entry: `header` is its 48-byte entry header,
+// `room` the bytes that follow the payload's start in the entry (payload,
+// palette and whatever else). The payload is the first stored-size bytes
+// there, unpacked held to the header's unpacked size (zl::unpack). False,
+// with what is wrong in *fault, when the payload does not fit in `room` or
+// does not unpack so.
+bool unpack_payload(const uint8_t* header, const uint8_t* payload, size_t room, std::vector<uint8_t>* out,
+                    std::string* fault, const char* where = "come after the header");
 
 // Writes entry data in the header-last layout: bytes 48 to the end, then the
 // entry header. Data shorter than an entry header have none to move and are

@@ -8,20 +8,32 @@
 
 namespace pak {
 
-Directory read_directory(FILE* in, uint64_t file_size, const std::string& shown_path) {
+bool read_directory(FILE* in, uint64_t file_size, Directory* d, std::string* fault) {
     uint8_t head[kHeaderSize] = {};
     std::fseek(in, 0, SEEK_SET);
-    if (io::read(in, head, kHeaderSize) != kHeaderSize)
-        io::damaged(shown_path, "shorter than the 12-byte archive header");
+    if (io::read(in, head, kHeaderSize) != kHeaderSize) {
+        *fault = "shorter than the 12-byte archive header";
+        return false;
+    }
+    d->offset = bytes::get_u32(head + 4);
+    d->length = bytes::get_u32(head + 8);
+    if (uint64_t(d->offset) + d->length > file_size) {
+        *fault = "the directory lies past the end of the archive";
+        return false;
+    }
+    d->buf.resize(d->length);
+    std::fseek(in, long(d->offset), SEEK_SET);
+    if (io::read(in, d->buf.data(), d->length) != d->length) {
+        *fault = "the directory cannot be read";
+        return false;
+    }
+    return true;
+}
+
+Directory read_directory(FILE* in, uint64_t file_size, const std::string& shown_path) {
     Directory d;
-    d.offset = bytes::get_u32(head + 4);
-    d.length = bytes::get_u32(head + 8);
-    if (uint64_t(d.offset) + d.length > file_size)
-        io::damaged(shown_path, "the directory lies past the end of the archive");
-    d.buf.resize(d.length);
-    std::fseek(in, long(d.offset), SEEK_SET);
-    if (io::read(in, d.buf.data(), d.length) != d.length)
-        io::damaged(shown_path, "the directory cannot be read");
+    std::string fault;
+    if (!read_directory(in, file_size, &d, &fault)) io::damaged(shown_path, fault);
     return d;
 }
 

@@ -31,6 +31,9 @@ struct Directory {
 // bytes. An archive too short for its header, or whose directory does not lie
 // inside it, stops the job with a message naming `shown_path` and exit code 1.
 Directory read_directory(FILE* in, uint64_t file_size, const std::string& shown_path);
+// The same, telling what is wrong in *fault instead (false) for a reader that
+// goes on.
+bool read_directory(FILE* in, uint64_t file_size, Directory* d, std::string* fault);
 
 // The member's name (the 48-byte copy up to its NUL; all 48 bytes when the
 // copy holds none) with every "/" replaced by "+": its file name on disk.

@@ -103,16 +103,17 @@ bool unquote(std::string_view s, std::string* out, std::string* what) {
     }
     ++i;
     for (;;) {
+        // The text up to the next quote or escape, in one piece.
+        size_t run = i;
+        while (run < s.size() && s[run] != '"' && s[run] != '\\') ++run;
+        out->append(s.data() + i, run - i);
+        i = run;
         if (i >= s.size()) {
             *what = "the string has no closing quote";
             return false;
         }
         char c = s[i++];
         if (c == '"') break;
-        if (c != '\\') {
-            *out += c;
-            continue;
-        }
         if (i >= s.size()) {
             *what = "the string has no closing quote";
             return false;

@@ -28,6 +28,9 @@ struct Directory {
 // `file_size` bytes. An archive too short for its count, or whose directory
 // does not fit in it, stops the job with a message naming `shown_path`.
 Directory read_directory(FILE* in, uint64_t file_size, const std::string& shown_path);
+// The same, telling what is wrong in *fault instead (false) for a reader that
+// goes on.
+bool read_directory(FILE* in, uint64_t file_size, Directory* d, std::string* fault);
 
 // The member's name: its field up to the NUL, all 40 bytes when it holds none.
 std::string name(const uint8_t* entry);
@@ -35,5 +38,7 @@ std::string name(const uint8_t* entry);
 // Stops the job with a message naming `shown_path` when the member's stored
 // bytes do not lie inside an archive of `file_size` bytes.
 void check_member(const uint8_t* entry, uint64_t file_size, const std::string& shown_path);
+// What is wrong with where the member lies; empty when it lies inside.
+std::string member_fault(const uint8_t* entry, uint64_t file_size);
 
 } // namespace snd

@@ -32,6 +32,9 @@ Directory read_directory(FILE* in, uint64_t file_size, const std::string& shown_
 
 // Reads the count word and exactly `count` entries, whatever the word says.
 Directory read_fixed(FILE* in, uint64_t file_size, size_t count, const std::string& shown_path);
+// The two, telling what is wrong in *fault instead (false) for a reader that
+// goes on; `count` SIZE_MAX reads as many entries as the count word gives.
+bool read_entries(FILE* in, uint64_t file_size, size_t count, Directory* d, std::string* fault);
 
 // The member's name: its field up to the NUL, all 40 bytes when it holds none.
 std::string name(const uint8_t* entry);
@@ -45,5 +48,7 @@ struct Member {
 // past the end of the file, or that decrease, stop the job with a message
 // naming `shown_path`: such a member has no size.
 Member member(const Directory& d, size_t i, uint64_t file_size, const std::string& shown_path);
+// The same, telling what is wrong in *fault instead (false).
+bool member(const Directory& d, size_t i, uint64_t file_size, Member* m, std::string* fault);
 
 } // namespace vid

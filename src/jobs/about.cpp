@@ -106,7 +106,7 @@ win::NativeEntry look(const std::string& path) {
     if (h == -1) return {};
     win::findclose(h);
     win::NativeEntry e = win::look_native(host(path));
-    if (!e.there) e = {true, fd.folder, fd.size}; // what the search saw
+    if (!e.there) e = {true, fd.folder, fd.size, fd.modified}; // what the search saw
     return e;
 }
 
@@ -231,13 +231,16 @@ void help(const Job& j) {
                 j.name, j.name);
 }
 
-void list() {
+void list(const std::vector<CommandRunner>& commands) {
     std::printf("locbench runs patchpak; \"locbench JOB\" runs any job, \"locbench JOB --help\" explains it.\n");
     for (const WorkflowInfo& w : workflows()) {
         std::printf("\n%s\n", w.title);
         for (const Job* j : jobs())
             if (j->workflow == w.id) std::printf("  %-20s %s\n", j->name, j->purpose);
     }
+    if (commands.empty()) return;
+    std::printf("\nNo job, a look at the files (\"locbench COMMAND --help\" explains it)\n");
+    for (const CommandRunner& c : commands) std::printf("  %-20s %s\n", c.about->name, c.about->purpose);
 }
 
 int run_job(void (*run)()) {
@@ -254,12 +257,17 @@ int run_job(void (*run)()) {
     return 0;
 }
 
-int usage(const std::string& bad, bool dispatcher, const char* name) {
+int usage(const std::string& bad, bool dispatcher, const char* name, const std::vector<CommandRunner>& commands) {
+    std::string more;
+    for (const CommandRunner& c : commands) {
+        more += std::string(" or locbench ") + c.about->name;
+        for (const Option& o : c.about->options) more += std::string(" [") + o.name + "]";
+    }
     if (dispatcher)
         std::fprintf(stderr,
                      "locbench: unexpected argument \"%s\"; usage: locbench [--list | --help | --check | --version] "
-                     "or locbench JOB [--help | --check | --version]\n",
-                     bad.c_str());
+                     "or locbench JOB [--help | --check | --version]%s\n",
+                     bad.c_str(), more.c_str());
     else
         std::fprintf(stderr, "%s: unexpected argument \"%s\"; usage: %s [--help | --check | --version]\n", name,
                      bad.c_str(), name);
@@ -310,6 +318,33 @@ std::string md_places(const Job& j, int use) {
 
 } // namespace
 
+void help(const Command& c) {
+    std::printf("locbench %s: %s.\n\n", c.name, c.purpose);
+    std::printf("Usage: locbench %s", c.name);
+    for (const Option& o : c.options) std::printf(" [%s]", o.name);
+    std::printf("\n\nOptions:\n");
+    for (const Option& o : c.options) std::printf("  %-10s %s\n", o.name, o.what);
+    std::printf("\nWhat it looks at: %s.\n", c.looks);
+    std::printf("\nIt prints %s.\n", c.prints);
+    std::printf("\nIt ends with:\n");
+    for (const Message& m : c.ends) std::printf("  exit %d  %s\n", m.code, m.when);
+}
+
+std::string readme_commands(const std::vector<const Command*>& commands) {
+    std::string out = "| Command | What it does | Options | What it looks at | Prints | Exit codes |\n"
+                      "|---|---|---|---|---|---|\n";
+    for (const Command* c : commands) {
+        std::string options, ends;
+        for (const Option& o : c->options)
+            options += (options.empty() ? "" : "; ") + std::string("`") + o.name + "`: " + md(o.what);
+        for (const Message& m : c->ends)
+            ends += (ends.empty() ? "" : "; ") + std::to_string(m.code) + ": " + md(m.when);
+        out += "| `locbench " + std::string(c->name) + "` | " + md(c->purpose) + " | " + options + " | " +
+               md(c->looks) + " | " + md(c->prints) + " | " + ends + " |\n";
+    }
+    return out;
+}
+
 std::string readme_table(Workflow w) {
     std::string out = "| Job | What it does | Reads | Writes | Prints, and how it may end besides the common messages |\n"
                       "|---|---|---|---|---|\n";
@@ -329,8 +364,17 @@ std::string readme_table(Workflow w) {
     return out;
 }
 
-bool readme_with_tables(const std::string& readme, std::string* out) {
+bool readme_with_tables(const std::string& readme, std::string* out, const std::vector<const Command*>& commands) {
     std::string text = readme;
+    if (!commands.empty()) {
+        const std::string begin = "<!-- commands -->\n", end = "<!-- end commands -->\n";
+        size_t from = text.find(begin);
+        if (from == std::string::npos) return false;
+        from += begin.size();
+        size_t to = text.find(end, from);
+        if (to == std::string::npos) return false;
+        text.replace(from, to - from, readme_commands(commands));
+    }
     const std::string end = "<!-- end jobs -->\n";
     for (const WorkflowInfo& w : workflows()) {
         const std::string begin = std::string("<!-- jobs ") + w.key + " -->\n";
@@ -358,7 +402,8 @@ std::string started_as(const char* argv0) {
     return name.substr(0, name.size() - exe.size());
 }
 
-int main(int argc, char** argv, const std::vector<Runner>& runners, const char* fallback, bool dispatcher) {
+int main(int argc, char** argv, const std::vector<Runner>& runners, const char* fallback, bool dispatcher,
+         const std::vector<CommandRunner>& commands) {
     auto code_of = [&](const std::string& job) -> void (*)() {
         for (const Runner& r : runners)
             if (job == r.name) return r.run;
@@ -376,27 +421,35 @@ int main(int argc, char** argv, const std::vector<Runner>& runners, const char* 
     std::string first = argv[1];
     if (dispatcher) {
         if (first == "--list" && argc == 2) {
-            list();
+            list(commands);
             return 0;
         }
+        for (const CommandRunner& c : commands)
+            if (first == c.about->name) return c.run(std::vector<std::string>(argv + 2, argv + argc));
         const Job* j = find(first);
         if (j && code_of(first)) {
             if (argc == 2) return run_job(code_of(first));
             int code = argc == 3 ? answer(*j, argv[2]) : -1;
-            return code >= 0 ? code : usage(argc > 3 && is_option(argv[2]) ? argv[3] : argv[2], true, name);
+            return code >= 0 ? code
+                             : usage(argc > 3 && is_option(argv[2]) ? argv[3] : argv[2], true, name, commands);
         }
     }
     const Job* j = find(name);
     if (argc == 2 && j) {
-        if (dispatcher && is_help(first))
+        if (dispatcher && is_help(first)) {
             std::printf("locbench without arguments runs %s; \"locbench --list\" lists every job, "
-                        "\"locbench JOB\" runs one.\n\n", name);
+                        "\"locbench JOB\" runs one", name);
+            for (const CommandRunner& c : commands)
+                std::printf("; \"locbench %s\" %s", c.about->name, c.about->purpose);
+            std::printf(".\n\n");
+        }
         int code = answer(*j, first);
         if (code >= 0) return code;
     }
     // The first argument that is out of place.
     bool first_fits = is_option(first) || (dispatcher && first == "--list");
-    return usage(argc > 2 && first_fits ? argv[2] : first, dispatcher, name);
+    return usage(argc > 2 && first_fits ? argv[2] : first, dispatcher, name,
+                 dispatcher ? commands : std::vector<CommandRunner>{});
 }
 
 } // namespace about

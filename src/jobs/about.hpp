@@ -72,6 +72,29 @@ struct Job {
     const char* after;   // the work outside after it, and the job after that
 };
 
+// A command of locbench besides the jobs (`locbench status`): no job, but
+// described as the jobs are, so that its --help, the list, the manual page,
+// the completion and the README come from the same data.
+struct Option {
+    const char* name; // "--json"
+    const char* what;
+};
+
+struct Command {
+    const char* name;
+    const char* purpose; // one sentence, lower case, no full stop
+    std::vector<Option> options;
+    const char* looks;   // what it reads, and what it never does
+    const char* prints;
+    std::vector<Message> ends; // its exit codes
+};
+
+// What `locbench COMMAND --help` prints.
+void help(const Command& c);
+// The README's table of the commands (Markdown), between the lines
+// "<!-- commands -->" and "<!-- end commands -->".
+std::string readme_commands(const std::vector<const Command*>& commands);
+
 // The descriptions, subsystem by subsystem.
 const std::vector<Job>& pak_jobs();
 const std::vector<Job>& lod_jobs();
@@ -93,9 +116,11 @@ const char* use_word(int use);
 // The README's job table of a workflow (Markdown, one line per row).
 std::string readme_table(Workflow w);
 // The README with the table of every workflow made anew between its lines
-// "<!-- jobs KEY -->" and "<!-- end jobs -->"; false when a workflow has
-// no such place in it.
-bool readme_with_tables(const std::string& readme, std::string* out);
+// "<!-- jobs KEY -->" and "<!-- end jobs -->", and the table of `commands`
+// between "<!-- commands -->" and "<!-- end commands -->"; false when a
+// workflow (or, with commands, their table) has no such place in it.
+bool readme_with_tables(const std::string& readme, std::string* out,
+                        const std::vector<const Command*>& commands = {});
 
 // The code of a job, by its name.
 struct Runner {
@@ -114,6 +139,14 @@ std::string started_as(const char* argv0);
 // job `fallback`, and the first argument may also be --list or the name of
 // any job; otherwise its first job. Without arguments the job is run, and
 // its exit code is returned as before; arguments ask it about itself.
-int main(int argc, char** argv, const std::vector<Runner>& runners, const char* fallback, bool dispatcher);
+//
+// The dispatcher also runs `commands`: "locbench COMMAND ARGS..." calls its
+// run with the arguments after its name and returns what that returns.
+struct CommandRunner {
+    const Command* about;
+    int (*run)(const std::vector<std::string>& args);
+};
+int main(int argc, char** argv, const std::vector<Runner>& runners, const char* fallback, bool dispatcher,
+         const std::vector<CommandRunner>& commands = {});
 
 } // namespace about

@@ -40,7 +40,8 @@ void damaged(const std::string& path, const std::string& what) {
 }
 
 void Problems::add(const std::string& where, const std::string& what) {
-    if (count_ < kShown) std::printf("%s: %s\n", where.c_str(), what.c_str());
+    if (print_ && count_ < kShown) std::printf("%s: %s\n", where.c_str(), what.c_str());
+    if (count_ == 0) first_ = where + ": " + what;
     ++count_;
 }
 

@@ -26,21 +26,27 @@ void report_damaged(const std::string& path, const std::string& what);
 // The problems of a run that checks a translator's work before it writes
 // anything: each printed as found ("WHERE: WHAT", where is "FILE:LINE: KEY"
 // as a rule), the first kShown of them. With any problem the run is refused:
-// nothing is written, and an earlier output stays as it was.
+// nothing is written, and an earlier output stays as it was. A reader that
+// only tells whether a run would be refused counts them without printing,
+// and keeps the first.
 class Problems {
 public:
     static constexpr uint32_t kShown = 100;
     // `not_written` ends the refusal: "the ready list is not written".
-    explicit Problems(std::string not_written) : not_written_(std::move(not_written)) {}
+    explicit Problems(std::string not_written, bool print = true)
+        : not_written_(std::move(not_written)), print_(print) {}
     void add(const std::string& where, const std::string& what);
     uint32_t count() const { return count_; }
+    const std::string& first() const { return first_; } // "WHERE: WHAT"
     // With any problem: "Refused: N problems listed above; NOT_WRITTEN" and
     // exit code 1.
     void refuse_if_any() const;
 
 private:
     std::string not_written_;
+    bool print_;
     uint32_t count_ = 0;
+    std::string first_;
 };
 
 // printf into a string of any length: paths formed from names and counters.

@@ -57,11 +57,13 @@ bool can_take_file(const char* path);
 // (any run of characters) and '?' (one character), matched without regard to
 // case. Files and directories both match, "." and ".." never; matches come in
 // ascending order of their names (name_less). Each match gives its name as
-// stored on disk, its size (0 for a directory) and whether it is a directory.
+// stored on disk, its size (0 for a directory), whether it is a directory and
+// when it was last written.
 struct FindData {
     std::string name;
     uint32_t size = 0;
     bool folder = false;
+    int64_t modified = 0; // nanoseconds since 1970-01-01 00:00 UTC
 };
 intptr_t findfirst(const char* pattern, FindData* fd); // -1 when nothing matches
 int findnext(intptr_t handle, FindData* fd);           // 0, or -1 at the end
@@ -81,7 +83,8 @@ std::string native_path(const char* path);
 struct NativeEntry {
     bool there = false;
     bool folder = false;
-    uint64_t size = 0; // 0 for a folder
+    uint64_t size = 0;    // 0 for a folder
+    int64_t modified = 0; // last written, nanoseconds since 1970-01-01 00:00 UTC
 };
 NativeEntry look_native(const std::string& native);
 // A path of the file system's own made absolute, a relative one taken from
@@ -90,6 +93,10 @@ std::string absolute_native(const std::string& native);
 
 // Whether two paths name the same existing file.
 bool same_file(const char* a, const char* b);
+
+// Whether a stream is a terminal (a console on Windows) rather than a file or
+// a pipe.
+bool terminal(FILE* f);
 
 // For the helpers of this layer (io.hpp): the same calls on a path that is
 // already the file system's own. replace_native replaces `to` in one step.

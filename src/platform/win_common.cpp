@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <map>
 
 namespace win {
@@ -105,9 +106,12 @@ std::string to_utf8(std::string_view in) {
 }
 
 bool from_utf8(std::string_view in, std::string* out, Utf8Fault* fault) {
-    out->clear();
-    out->reserve(in.size());
+    // Never more bytes than UTF-8 ones: written in place, cut to size at the end.
+    out->resize(in.size());
+    char* o = out->data();
+    size_t len = 0;
     auto fail = [&](size_t at, char32_t ch, bool not_utf8) {
+        out->resize(len);
         if (fault) *fault = Utf8Fault{at, ch, not_utf8};
         return false;
     };
@@ -116,7 +120,8 @@ bool from_utf8(std::string_view in, std::string* out, Utf8Fault* fault) {
         if (b < 0x80) { // a run of ASCII, taken as it is
             size_t j = i + 1;
             while (j < in.size() && static_cast<unsigned char>(in[j]) < 0x80) ++j;
-            out->append(in, i, j - i);
+            std::memcpy(o + len, in.data() + i, j - i);
+            len += j - i;
             i = j;
             continue;
         }
@@ -133,9 +138,10 @@ bool from_utf8(std::string_view in, std::string* out, Utf8Fault* fault) {
         if (c < kLeast[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return fail(i, 0, true);
         int byte = cp1251_byte(c);
         if (byte < 0) return fail(i, c, false);
-        *out += char(byte);
+        o[len++] = char(byte);
         i += n;
     }
+    out->resize(len);
     return true;
 }
 

@@ -642,7 +642,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
     std::vector<FindData> matches;
     auto add = [&](const Entry& e) {
         NativeEntry n = look_native(native_dir + "/" + e.disk);
-        matches.push_back({e.name, uint32_t(n.size), n.folder}); // the search reports 32-bit sizes
+        matches.push_back({e.name, uint32_t(n.size), n.folder, n.modified}); // the search reports 32-bit sizes
     };
     if (const Listing* l = listing_of(native_dir)) {
         if (name_pat.find_first_of("*?") == std::string_view::npos) {
@@ -667,6 +667,7 @@ NativeEntry look_native(const std::string& native) {
     e.there = true;
     e.folder = S_ISDIR(st.st_mode);
     e.size = e.folder ? 0 : uint64_t(st.st_size);
+    e.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return e;
 }
 
@@ -680,5 +681,7 @@ bool same_file(const char* a, const char* b) {
     return ::stat(native_path(a).c_str(), &x) == 0 && ::stat(native_path(b).c_str(), &y) == 0 &&
            x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
+
+bool terminal(FILE* f) { return ::isatty(fileno(f)) == 1; }
 
 } // namespace win

@@ -180,6 +180,12 @@ bool is_dir(const std::string& p) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A file time (100-nanosecond steps since 1601) in nanoseconds since 1970.
+int64_t unix_ns(const FILETIME& t) {
+    int64_t steps = int64_t((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    return (steps - 116444736000000000LL) * 100;
+}
+
 
 // A text file opened for reading. The runtime's text mode turns CR LF into
 // "\n" and keeps every other byte, as promised, up to the first Ctrl-Z, where
@@ -384,6 +390,7 @@ NativeEntry look_native(const std::string& p) {
     e.there = true;
     e.folder = (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.size = e.folder ? 0 : (uint64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    e.modified = unix_ns(d.ftLastWriteTime);
     return e;
 }
 
@@ -406,6 +413,8 @@ bool same_file(const char* a, const char* b) {
     return identity(a, &x) && identity(b, &y) && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
            x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
 }
+
+bool terminal(FILE* f) { return ::_isatty(::_fileno(f)) != 0; }
 
 // ---------------------------------------------------------------------------
 // Directory search
@@ -439,7 +448,7 @@ intptr_t findfirst(const char* pattern, FindData* fd) {
             if (!narrow(w.cFileName, &n) || n == "." || n == "..") continue;
             if (exact ? fold_case(n) != fold_case(name_pat) : !wildcard_match(name_pat, n)) continue;
             bool folder = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow), folder}); // 32-bit sizes
+            matches.push_back({n, folder ? 0u : uint32_t(w.nFileSizeLow), folder, unix_ns(w.ftLastWriteTime)}); // 32-bit sizes
         } while (FindNextFileW(h, &w));
         FindClose(h);
     }

@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,10 +119,11 @@ void JobTest::reset_drives() {
 }
 
 void JobTest::walk_drives(const std::function<void(const fs::directory_entry&, const std::string&)>& each) const {
+    const std::string base = prefix().string() + "/";
     for (const char* drive : kDrives) {
         for (auto it = fs::recursive_directory_iterator(prefix() / "dosdevices" / drive);
              it != fs::recursive_directory_iterator(); ++it) {
-            std::string rel = fs::relative(it->path(), prefix()).string();
+            std::string rel = it->path().string().substr(base.size()); // (fs::relative would ask the disk)
             if (wine_folder(rel)) it.disable_recursion_pending();
             else each(*it, rel);
         }
@@ -147,6 +149,18 @@ std::map<std::string, Bytes> JobTest::snapshot() const {
         }
     });
     return files;
+}
+
+std::map<std::string, std::string> JobTest::stamps() const {
+    std::map<std::string, std::string> found;
+    walk_drives([&](const fs::directory_entry& e, const std::string& rel) {
+        struct stat st;
+        if (lstat(e.path().c_str(), &st) != 0) return;
+        found[rel] = std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + " " +
+                     std::to_string(st.st_ctim.tv_sec) + "." + std::to_string(st.st_ctim.tv_nsec) + " " +
+                     std::to_string(st.st_size);
+    });
+    return found;
 }
 
 void JobTest::TearDown() {

@@ -123,6 +123,10 @@ public:
     // content; links are listed by their target. Wine's own folders on c:
     // ("windows", "users") are left out.
     std::map<std::string, Bytes> snapshot() const;
+    // Every file and folder on the drives with its time stamps: last write
+    // and last change of its entry (nanoseconds), and its size. (The last
+    // access is left out: reading a file may set it.)
+    std::map<std::string, std::string> stamps() const;
 
 private:
     RunResult run_once(const std::string& job, const std::string& cwd, const RunOptions& options);

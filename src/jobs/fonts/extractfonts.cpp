@@ -16,15 +16,14 @@
 
 namespace {
 
-bool write_strip(const std::string& font, const fnt::Tables& t, const std::vector<uint8_t>& file,
-                 uint32_t bitmaps_at, const std::string& image) {
-    uint64_t area = file.size() > bitmaps_at ? file.size() - bitmaps_at : 0;
-    std::string fault = t.height == 0 ? "the font's height is 0" : fnt::bitmaps_fault(t, area);
+bool write_strip(const std::string& font, const std::vector<uint8_t>& file, bool calig, const std::string& image) {
+    std::string fault = fnt::font_fault(file, calig);
     if (!fault.empty()) {
         io::report_damaged(font, fault);
         return false;
     }
-    std::vector<uint8_t> pixels = fnt::strip(t, file.data() + bitmaps_at);
+    fnt::Tables t = calig ? fnt::calig_tables() : fnt::read_tables(file);
+    std::vector<uint8_t> pixels = fnt::strip(t, file.data() + (calig ? fnt::kCaligBitmapsAt : fnt::kBitmapsAt));
     tiffimg::write_image(image, pixels.data(), fnt::width_sum(t) + fnt::kGlyphs, t.height);
     return true;
 }
@@ -38,8 +37,7 @@ void extractfonts() {
     FILE* in = io::open_or_die(calig.c_str(), "rb");
     std::vector<uint8_t> file = io::read_all(in);
     std::fclose(in);
-    all_good &= write_strip(calig, fnt::calig_tables(), file, fnt::kCaligBitmapsAt,
-                            "e:\\games\\zundfiles\\calig\\calig.tif");
+    all_good &= write_strip(calig, file, true, "e:\\games\\zundfiles\\calig\\calig.tif");
 
     win::FindData fd;
     intptr_t h = win::findfirst("e:\\games\\zundfiles\\*.fnt", &fd);
@@ -49,13 +47,7 @@ void extractfonts() {
             in = io::open_or_die(font.c_str(), "rb");
             file = io::read_all(in);
             std::fclose(in);
-            if (file.size() < fnt::kBitmapsAt) {
-                io::report_damaged(font, "shorter than the font tables");
-                all_good = false;
-                continue;
-            }
-            all_good &= write_strip(font, fnt::read_tables(file), file, fnt::kBitmapsAt,
-                                    "e:\\games\\zundfiles\\calig\\" + fd.name + ".tif");
+            all_good &= write_strip(font, file, false, "e:\\games\\zundfiles\\calig\\" + fd.name + ".tif");
         } while (win::findnext(h, &fd) == 0);
         win::findclose(h);
     }

@@ -110,14 +110,10 @@ void unpack_entry_file(const std::string& dir, const std::string& name,
     if (x.empty()) return damaged("its name is \".zl\" alone, which leaves no name for the unpacked file");
     if (file.size() < lod::kHeaderSize) return damaged("shorter than its 48-byte entry header");
     size_t header_at = file.size() - lod::kHeaderSize;
-    uint32_t stored = lod::field32(file, header_at + lod::kStoredSizeField);
-    uint32_t unpacked = lod::field32(file, header_at + lod::kUnpackedSizeField);
-    if (stored > header_at)
-        return damaged(io::format("its entry header gives a payload of %u bytes, but only %zu come before the header",
-                                  stored, header_at));
     std::vector<uint8_t> data;
     std::string fault;
-    if (!zl::unpack(file.data(), stored, unpacked, &data, &fault)) return damaged(fault);
+    if (!lod::unpack_payload(file.data() + header_at, file.data(), header_at, &data, &fault, "come before the header"))
+        return damaged(fault);
 
     std::string x_path = dir + x;
     if (there.count(win::fold_case(x))) {

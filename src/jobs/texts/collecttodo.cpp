@@ -175,19 +175,12 @@ std::string number(uint32_t n) { return io::format("{%05u}", n); }
 
 } // namespace
 
-void collecttodo() {
-    const std::string list_path = "c:\\games\\zund7\\xfiles\\todo.txt";
-    FILE* td = io::open_or_die(list_path.c_str(), "rt");
-    tables::enter("c:\\games\\zund7\\xfiles\\text");
-    // Binary: read once for its encoding, then line by line, CR LF and LF
-    // line ends alike.
-    FILE* in = io::open_or_die("!out!.txt", "rb");
-    ready::Writer ready;
-    ready::Problems problems;
+void ready::list_texts(FILE* td, const std::string& list_path, FILE* in, ready::Problems& problems,
+                       const ready::Take& take) {
     translist::Lines lines(in, kListPath, &problems);
     Records records(&lines, &problems);
 
-    ready::Counts counts;
+    uint32_t texts = 0;
     Listed cur;
     bool held = false; // `cur` is read and not yet matched
     // Records missing one after another are told as one problem.
@@ -219,14 +212,15 @@ void collecttodo() {
                     missing_at = held ? cur.line : records.end_line();
                 }
                 missing_to = t.n;
-                ++counts.untranslated;
-                ready.line(t.text, false);
+                ++texts;
+                take(t, Outcome::Untranslated, t.text, false);
                 return;
             }
             break;
         }
         tell_missing();
         held = false;
+        ++texts;
         std::string where = at(cur.line) + ": " + number(cur.n);
         if (!cur.damage.empty()) {
             problems.add(where, "its lines are damaged: " + cur.damage);
@@ -241,14 +235,11 @@ void collecttodo() {
                                            "for a line break", cur.translation_lines));
         } else if (cur.translation != translist::kPrompt && !(cur.translation.empty() && t.text.empty())) {
             if (const char* fault = ready::translation_fault(t, cur.translation)) problems.add(where, fault);
-            ++counts.translated;
-            ready.line(cur.translation, false);
+            take(t, Outcome::Translated, cur.translation, false);
             return;
         }
-        if (t.text.empty()) ++counts.empty;
-        else ++counts.untranslated;
         if (const char* fault = ready::own_text_fault(t)) problems.add(ready::record_name(t), fault);
-        ready.line(t.text, false);
+        take(t, t.text.empty() ? Outcome::Empty : Outcome::Untranslated, t.text, false);
     });
     tell_missing();
     // Records past the last text of the tables.
@@ -265,7 +256,24 @@ void collecttodo() {
     if (beyond > 0)
         problems.add(at(first_beyond) + ": " + number(first_n),
                      io::format("%u record%s past the last text of the tables, which give %u texts", beyond,
-                                beyond == 1 ? "" : "s", counts.translated + counts.untranslated + counts.empty));
+                                beyond == 1 ? "" : "s", texts));
+}
+
+void collecttodo() {
+    const std::string list_path = "c:\\games\\zund7\\xfiles\\todo.txt";
+    FILE* td = io::open_or_die(list_path.c_str(), "rt");
+    tables::enter("c:\\games\\zund7\\xfiles\\text");
+    // Binary: read once for its encoding, then line by line, CR LF and LF
+    // line ends alike.
+    FILE* in = io::open_or_die("!out!.txt", "rb");
+    ready::Writer ready;
+    ready::Problems problems;
+    ready::Counts counts;
+    ready::list_texts(td, list_path, in, problems,
+                      [&](const tables::Text&, ready::Outcome o, std::string_view line, bool masked) {
+                          counts.add(o);
+                          ready.line(line, masked);
+                      });
     std::fclose(in);
     std::fclose(td);
     ready.finish(problems, counts);

@@ -60,16 +60,8 @@ std::string cp1251_or_raw(const std::string& utf8) {
 
 } // namespace
 
-void importpo() {
-    const std::string list_path = "c:\\games\\zund7\\xfiles\\todo.txt";
-    FILE* td = io::open_or_die(list_path.c_str(), "rt");
-    // Binary: LF and CR LF line ends are both read, and the file can be
-    // sought back to the entries of each column.
-    const std::string po_path = "c:\\games\\zund7\\xfiles\\zund7.po";
-    FILE* pf = io::open_or_die(po_path.c_str(), "rb");
-    tables::enter("c:\\games\\zund7\\xfiles\\text");
-    ready::Writer ready;
-    ready::Problems problems;
+bool ready::po_texts(FILE* td, const std::string& list_path, FILE* pf, const std::string& po_path,
+                     ready::Problems& problems, const ready::Take& take, uint32_t* stale, bool* whole_file) {
     po::Reader po(pf);
 
     auto at = [&](size_t line) { return po_path + ":" + std::to_string(line); };
@@ -125,8 +117,8 @@ void importpo() {
             return true;
         },
         [&](size_t line, const std::string& what) { problems.add(at(line), what); });
-    if (!whole) io::damaged(po_path, "it cannot be read to its end");
-    if (wrong_charset) problems.refuse_if_any();
+    *whole_file = whole;
+    if (!whole || wrong_charset) return false;
 
     // The entries of each context, in the order of the file.
     std::vector<uint32_t> first(contexts.size() + 1, 0), order(located.size());
@@ -182,7 +174,6 @@ void importpo() {
         }
     };
 
-    ready::Counts counts;
     uint32_t pass = UINT32_MAX;
     bool masked = false;
     tables::for_each_text(td, list_path, nullptr, [&](const tables::Text& t) {
@@ -195,8 +186,7 @@ void importpo() {
             context = c;
         }
         if (t.text.empty()) { // left out of the template: it stays empty
-            ++counts.empty;
-            ready.line(t.text, false);
+            take(t, Outcome::Empty, t.text, false);
             return;
         }
         uint32_t n = ids.find(tables::po_msgid(t.text, masked));
@@ -214,22 +204,42 @@ void importpo() {
                     else if (const char* fault = ready::translation_fault(t, tr))
                         problems.add(entry_at(e.line, contexts[context]), fault);
                 }
-                ++counts.translated;
-                ready.line(tr, masked);
+                take(t, Outcome::Translated, tr, masked);
                 return;
             }
-            if (e.state == State::Fuzzy) ++counts.fuzzy;
-            else ++counts.untranslated;
-        } else {
-            ++counts.untranslated;
         }
         if (const char* fault = ready::own_text_fault(t)) problems.add(ready::record_name(t), fault);
-        ready.line(t.text, false);
+        take(t, n != tables::TextSet::npos && loaded[n].state == State::Fuzzy ? Outcome::Fuzzy : Outcome::Untranslated,
+             t.text, false);
     });
+
+    *stale = keyless;
+    for (uint8_t f : flags) *stale += !(f & kUsed);
+    return true;
+}
+
+void importpo() {
+    const std::string list_path = "c:\\games\\zund7\\xfiles\\todo.txt";
+    FILE* td = io::open_or_die(list_path.c_str(), "rt");
+    // Binary: LF and CR LF line ends are both read, and the file can be
+    // sought back to the entries of each column.
+    const std::string po_path = "c:\\games\\zund7\\xfiles\\zund7.po";
+    FILE* pf = io::open_or_die(po_path.c_str(), "rb");
+    tables::enter("c:\\games\\zund7\\xfiles\\text");
+    ready::Writer ready;
+    ready::Problems problems;
+    ready::Counts counts;
+    bool whole = true;
+    bool read = ready::po_texts(
+        td, list_path, pf, po_path, problems,
+        [&](const tables::Text&, ready::Outcome o, std::string_view line, bool masked) {
+            counts.add(o);
+            ready.line(line, masked);
+        },
+        &counts.stale, &whole);
+    if (!whole) io::damaged(po_path, "it cannot be read to its end");
+    if (!read) problems.refuse_if_any();
     std::fclose(td);
     std::fclose(pf);
-
-    counts.stale = keyless;
-    for (uint8_t f : flags) counts.stale += !(f & kUsed);
     ready.finish(problems, counts);
 }

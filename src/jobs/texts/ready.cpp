@@ -47,10 +47,14 @@ void Writer::finish(const Problems& problems, const Counts& c) {
     problems.refuse_if_any();
     out_.write(buf_.data(), buf_.size());
     out_.commit();
-    std::printf("%u texts: %u translated, %u fuzzy, %u untranslated, %u empty; "
-                "entries for texts no longer in the tables: %u\n",
-                c.translated + c.fuzzy + c.untranslated + c.empty, c.translated, c.fuzzy, c.untranslated, c.empty,
-                c.stale);
+    std::printf("%s\n", summary(c).c_str());
+}
+
+std::string summary(const Counts& c) {
+    return io::format("%u texts: %u translated, %u fuzzy, %u untranslated, %u empty; "
+                      "entries for texts no longer in the tables: %u",
+                      c.translated + c.fuzzy + c.untranslated + c.empty, c.translated, c.fuzzy, c.untranslated, c.empty,
+                      c.stale);
 }
 
 } // namespace ready

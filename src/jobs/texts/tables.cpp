@@ -17,11 +17,20 @@ void enter(const char* folder) {
 }
 
 bool read_line(FILE* f, std::string* line) {
-    // Byte by byte, unlike fgets, so that NUL bytes are kept as read.
+    // fgets copies a NUL byte of the line like any other and ends what it
+    // read with one: in a buffer filled with line feeds beforehand, the last
+    // NUL is that end, whatever NUL bytes the line holds.
     line->clear();
-    for (int c; (c = std::getc(f)) != EOF;) {
-        line->push_back(char(c));
-        if (c == '\n') break;
+    char buf[512];
+    for (;;) {
+        std::memset(buf, '\n', sizeof buf);
+        if (!std::fgets(buf, sizeof buf, f)) break;
+        size_t n = sizeof buf; // one past the last NUL
+        while (n > 0 && buf[n - 1] != '\0') --n;
+        n = n > 0 ? n - 1 : 0;
+        line->append(buf, n);
+        if (n > 0 && buf[n - 1] == '\n') break;
+        if (n + 1 < sizeof buf) break; // the end of the file, after a last line without line feed
     }
     return !line->empty();
 }
