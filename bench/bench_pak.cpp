@@ -37,19 +37,19 @@ int main(int argc, char** argv) {
         auto restore = [&] { fs::copy_file(original, archive, fs::copy_options::overwrite_existing); };
         // Both write a new file each time (patchpak its pak1.pak).
         bench::Result r = bench::compare("patchpak", {bin + "/patchpak"}, cwd, prefix.string(),
-                                         {"cp", "../main/pak0.pak", (work / "copy.pak").string()}, bytes, 7, restore,
+                                         {"cp", "../main/pak0.pak", (work / "copy.pak").string()}, bytes, 11, restore,
                                          [&] { fs::remove(work / "copy.pak"); });
         bench::print(r, largest);
         // patchpak also puts its new archive in the old one's place, which
         // frees the old archive's blocks: the same copy followed by that swap.
         const std::vector<std::string> cp_mv = {
             "sh", "-c", "cp ../main/pak0.pak ../main/copy.pak && mv -f ../main/copy.pak ../main/pak0.pak"};
-        r = bench::compare("  against cp + mv", {bin + "/patchpak"}, cwd, prefix.string(), cp_mv, bytes, 7, restore,
+        r = bench::compare("  against cp + mv", {bin + "/patchpak"}, cwd, prefix.string(), cp_mv, bytes, 11, restore,
                            restore);
         bench::print(r, largest, 1.2);
         if (before) {
             r = bench::compare("  earlier build", {bin + "/patchpak"}, cwd, prefix.string(),
-                               {std::string(before) + "/patchpak"}, bytes, 7, restore, restore, prefix.string());
+                               {std::string(before) + "/patchpak"}, bytes, 11, restore, restore, prefix.string());
             bench::print(r, largest, 1.0, "earlier");
         }
     }

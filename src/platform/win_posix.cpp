@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -585,32 +586,57 @@ int rename(const char* from, const char* to) {
     return 0;
 }
 
-// Lets the kernel copy between two plain files where both positions lie at
-// the same place within a memory page: it then moves whole pages, with no
-// trip through this process (and some file systems share the data instead
-// of copying it). Where they do not (every member after a replacement whose
-// length is no multiple of the page size), the kernel's copy writes each page
-// into two pages of the new file and is slower on the clock than a plain read
-// and write through a buffer: nothing is copied here, and the caller copies
-// through its buffer. Stops at the end of `in` or at anything the kernel
-// cannot do.
+// Copies between two plain files without a trip through a buffer of this
+// process. Where both positions lie at the same place within a memory page,
+// the kernel copies page by page, from the next page boundary on, where a
+// file system that can share data (XFS, Btrfs) shares it instead. Where they
+// do not (every member after a replacement whose length is no multiple of the
+// page size), the kernel's copy would write each page into two pages of the
+// new file: the source is mapped a window of 1 MiB at a time, its pages taken
+// in at once, and written from. Larger windows took twice as long now and
+// then; a buffer read and written copies every byte once more, which shows
+// on the clock when many files are copied. Stops at the end of `in` or at
+// anything the system cannot do.
 uint64_t copy_fast(FILE* in, FILE* out, uint64_t n) {
     int fi = fileno(in), fo = fileno(out);
     if (fi < 0 || fo < 0 || std::fflush(out) != 0) return 0;
     off64_t ip = ftello(in), op = ftello(out);
+    struct stat st;
     const off64_t page = ::sysconf(_SC_PAGESIZE);
-    if (ip < 0 || op < 0 || page <= 0 || (ip - op) % page != 0) return 0;
+    if (ip < 0 || op < 0 || page <= 0 || ::fstat(fi, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     uint64_t done = 0;
-    off64_t a = ip, b = op;
-    // The bytes up to the next page boundary first: from there on both
-    // positions lie on block boundaries, where a file system that can share
-    // data (XFS, Btrfs) shares it instead of copying.
-    uint64_t head = uint64_t((page - ip % page) % page);
-    while (done < n) {
-        uint64_t want = std::min<uint64_t>(n - done, done < head ? head - done : 1u << 30);
-        ssize_t got = copy_file_range(fi, &a, fo, &b, size_t(want), 0);
-        if (got <= 0) break;
-        done += uint64_t(got);
+    if ((ip - op) % page != 0 && !(::fcntl(fo, F_GETFL) & O_APPEND)) {
+        // Never past the end of the file: a mapping has nothing there.
+        n = std::min<uint64_t>(n, st.st_size > ip ? uint64_t(st.st_size - ip) : 0);
+        const uint64_t kWindow = 1u << 20;
+        while (done < n) {
+            off64_t from = ip + off64_t(done), base = from - from % page;
+            size_t want = size_t(std::min<uint64_t>(n - done, kWindow)), len = size_t(from - base) + want;
+            void* m = ::mmap(nullptr, len, PROT_READ, MAP_SHARED | MAP_POPULATE, fi, base);
+            if (m == MAP_FAILED) break;
+            const char* p = static_cast<const char*>(m) + (from - base);
+            size_t put = 0;
+            while (put < want) {
+                ssize_t w = ::pwrite(fo, p + put, want - put, op + off64_t(done + put));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) break;
+                put += size_t(w);
+            }
+            ::munmap(m, len);
+            done += put;
+            if (put < want) break;
+        }
+    } else {
+        off64_t a = ip, b = op;
+        // The bytes up to the next page boundary first: from there on both
+        // positions lie on block boundaries, where data can be shared.
+        uint64_t head = uint64_t((page - ip % page) % page);
+        while (done < n) {
+            uint64_t want = std::min<uint64_t>(n - done, done < head ? head - done : 1u << 30);
+            ssize_t got = copy_file_range(fi, &a, fo, &b, size_t(want), 0);
+            if (got <= 0) break;
+            done += uint64_t(got);
+        }
     }
     fseeko(in, ip + off64_t(done), SEEK_SET);
     fseeko(out, op + off64_t(done), SEEK_SET);
