@@ -9,10 +9,8 @@
 // at most twice text.bin plus 16 MiB.
 //
 //   bench_textbin <bin folder> [work folder]
+#include "data.hpp"
 #include "harness.hpp"
-
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -22,24 +20,9 @@ const char* const kWords[] = {"the",    "door",  "is",    "locked", "you",   "ne
                               "captain", "ship", "sails", "north",  "brass", "engine", "steam", "gear",
                               "crew",   "waits", "for",   "orders", "at",    "dawn",   "port",  "storm"};
 
-struct Rng {
-    uint64_t x;
-    uint32_t next() {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        return uint32_t(x >> 16);
-    }
-};
-
-std::string read_all(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-void write_all(const fs::path& p, const std::string& s) {
-    bench::write_file(p, std::vector<uint8_t>(s.begin(), s.end()));
-}
+using bench::read_all;
+using bench::Rng;
+using bench::write_all;
 
 // The translator: Latin letters become Cyrillic ones (Windows-1251), every
 // third text loses its last word.
