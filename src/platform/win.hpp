@@ -111,6 +111,12 @@ bool can_take_file_native(const std::string& native);
 // where it cannot, and the caller copies the rest through a buffer.
 uint64_t copy_fast(FILE* in, FILE* out, uint64_t n);
 
+// Positions of an open binary stream past 2 GiB as well: seek moves it to
+// `offset` bytes from the start (0, or -1); file_size tells how many bytes
+// the file holds (-1 where it cannot) and leaves the position at the start.
+int seek(FILE* f, uint64_t offset);
+int64_t file_size(FILE* f);
+
 // A console program that Windows starts in a console window of its own (a
 // double-click in Explorer opens one) takes that window, and everything it
 // printed, with it when it ends. What tells that case from a start in a

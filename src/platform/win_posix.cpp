@@ -710,4 +710,16 @@ bool same_file(const char* a, const char* b) {
 
 bool terminal(FILE* f) { return ::isatty(fileno(f)) == 1; }
 
+int seek(FILE* f, uint64_t offset) {
+    if (offset > uint64_t(INT64_MAX)) return -1;
+    return fseeko(f, off_t(offset), SEEK_SET);
+}
+
+int64_t file_size(FILE* f) {
+    if (fseeko(f, 0, SEEK_END) != 0) return -1;
+    off_t end = ftello(f);
+    if (fseeko(f, 0, SEEK_SET) != 0) return -1;
+    return int64_t(end);
+}
+
 } // namespace win

@@ -504,4 +504,16 @@ void keep_own_window_open() {
     if (waits_for_enter(f)) std::atexit(wait_for_enter);
 }
 
+int seek(FILE* f, uint64_t offset) {
+    if (offset > uint64_t(INT64_MAX)) return -1;
+    return _fseeki64(f, int64_t(offset), SEEK_SET);
+}
+
+int64_t file_size(FILE* f) {
+    if (_fseeki64(f, 0, SEEK_END) != 0) return -1;
+    int64_t end = _ftelli64(f);
+    if (_fseeki64(f, 0, SEEK_SET) != 0) return -1;
+    return end;
+}
+
 } // namespace win
