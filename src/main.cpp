@@ -12,8 +12,12 @@
 #include "jobs/about.hpp"
 #include "platform/win.hpp"
 
-#ifndef LOCBENCH_JOB
+#if !defined(LOCBENCH_JOB) && !defined(LOCBENCH_COMMAND)
 #include "status/status.hpp"
+#endif
+#if !defined(LOCBENCH_JOB)
+#include "platform/host.hpp"
+#include "release/release.hpp"
 #endif
 
 #define LOCBENCH_NAME_OF(job) #job
@@ -23,10 +27,26 @@
 
 #ifdef LOCBENCH_JOB
 LOCBENCH_DECLARE(LOCBENCH_JOB)
+#elif defined(LOCBENCH_COMMAND)
 #else
 #define LOCBENCH_EACH_JOB LOCBENCH_DECLARE
 #include "locbench_jobs.inc"
 #undef LOCBENCH_EACH_JOB
+#endif
+
+#if !defined(LOCBENCH_JOB) && !defined(LOCBENCH_COMMAND)
+namespace {
+// The commands that take folders read their arguments whole (on Windows from
+// the UTF-16 command line, which argv has passed through a code page).
+std::vector<std::string> whole_arguments;
+std::vector<std::string> after_command() {
+    return whole_arguments.size() > 1 ? std::vector<std::string>(whole_arguments.begin() + 1, whole_arguments.end())
+                                      : std::vector<std::string>{};
+}
+int release_command(const std::vector<std::string>&) { return release::release_main(after_command()); }
+int install_command(const std::vector<std::string>&) { return release::install_main(after_command()); }
+int uninstall_command(const std::vector<std::string>&) { return release::uninstall_main(after_command()); }
+} // namespace
 #endif
 
 int main(int argc, char** argv) {
@@ -35,13 +55,23 @@ int main(int argc, char** argv) {
 #ifdef LOCBENCH_JOB
     static const std::vector<about::Runner> runners = {LOCBENCH_RUNNER(LOCBENCH_JOB)};
     return about::main(argc, argv, runners, runners.front().name, false);
+#elif defined(LOCBENCH_COMMAND)
+    // install.exe and uninstall.exe: a command of their own, its arguments
+    // read whole (UTF-16 on Windows).
+    return release::LOCBENCH_COMMAND(host::arguments(argc, argv));
 #else
     static const std::vector<about::Runner> runners = {
 #define LOCBENCH_EACH_JOB LOCBENCH_RUNNER
 #include "locbench_jobs.inc"
 #undef LOCBENCH_EACH_JOB
     };
-    static const std::vector<about::CommandRunner> commands = {{&status::description(), status::main}};
+    static const std::vector<about::CommandRunner> commands = {
+        {&status::description(), status::main},
+        {&release::release_description(), release_command},
+        {&release::install_description(), install_command},
+        {&release::uninstall_description(), uninstall_command},
+    };
+    whole_arguments = host::arguments(argc, argv);
     return about::main(argc, argv, runners, "patchpak", true, commands);
 #endif
 }

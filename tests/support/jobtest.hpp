@@ -68,6 +68,9 @@ struct RunOptions {
     // job has ended (so a job that waited for input would hang), the null
     // device, or none at all.
     enum class Input { OpenPipe, Null, Closed } input = Input::OpenPipe;
+    // Kills the run with SIGKILL after this many microseconds, if it has not
+    // ended by then (a crash at that instant); 0: never.
+    int64_t kill_after_us = 0;
 };
 
 // The jobs run are the Linux executables of this build, or, when the
