@@ -18,6 +18,7 @@ file(GLOB locbench_about_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/job
 set(locbench_host_sources
   ${PROJECT_SOURCE_DIR}/tools/locbench_rc.cpp
   ${PROJECT_SOURCE_DIR}/src/jobs/about.cpp
+  ${PROJECT_SOURCE_DIR}/src/release/about.cpp
   ${locbench_about_sources}
   ${PROJECT_SOURCE_DIR}/src/platform/win_common.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/win_posix.cpp)
@@ -32,14 +33,19 @@ add_custom_command(OUTPUT ${locbench_host_rc}
 add_custom_target(locbench_host_rc DEPENDS ${locbench_host_rc})
 
 # locbench_windows_resource(TARGET): TARGET.exe gets its file details.
+# locbench_windows_resource(TARGET NAME): the same for NAME.exe made by TARGET.
 function(locbench_windows_resource target)
-  set(rc ${PROJECT_BINARY_DIR}/resources/${target}.rc)
+  set(name ${target})
+  if(ARGC GREATER 1)
+    set(name ${ARGV1})
+  endif()
+  set(rc ${PROJECT_BINARY_DIR}/resources/${name}.rc)
   set(manifest ${PROJECT_SOURCE_DIR}/packaging/windows/locbench.manifest)
   add_custom_command(OUTPUT ${rc}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/resources
-    COMMAND ${locbench_host_rc} ${target} ${manifest} ${PROJECT_SOURCE_DIR}/LICENSE ${rc}
+    COMMAND ${locbench_host_rc} ${name} ${manifest} ${PROJECT_SOURCE_DIR}/LICENSE ${rc}
     DEPENDS ${locbench_host_rc} ${PROJECT_SOURCE_DIR}/LICENSE
-    COMMENT "Writing the file details of ${target}.exe" VERBATIM)
+    COMMENT "Writing the file details of ${name}.exe" VERBATIM)
   # windres reads the manifest when it compiles the script.
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${manifest})
   target_sources(${target} PRIVATE ${rc})

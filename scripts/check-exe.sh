@@ -23,12 +23,15 @@ for exe in "$dir"/*.exe; do
   name=$(basename "$exe" .exe)
   [ "$(head -c 2 "$exe")" = MZ ] || fail "$name.exe is not a Windows executable"
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | sort -u | tr '\n' ' ')
-  [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "$name.exe needs $dlls"
+  # What checks files (locbench, install, uninstall) takes SHA-256 from the
+  # system's BCrypt as well.
+  case "$name" in locbench | install | uninstall) want="bcrypt.dll KERNEL32.dll msvcrt.dll " ;; *) want="KERNEL32.dll msvcrt.dll " ;; esac
+  [ "$dlls" = "$want" ] || fail "$name.exe needs $dlls"
   x86_64-w64-mingw32-windres -i "$exe" -O rc >"$tmp/rc" 2>&1 || fail "$name.exe: $(cat "$tmp/rc")"
   if [ "$name" = locbench ]; then
     grep -q '^      VALUE "FileDescription", "locbench: ' "$tmp/rc" || fail "locbench.exe describes itself otherwise"
   else
-    what=$("$locbench" "$name" --help | sed -n '1{s/\.$//;p;}' | rc_text)
+    what=$("$locbench" "$name" --help | sed -n '1{s/^locbench //;s/\.$//;p;}' | rc_text)
     grep -qxF "      VALUE \"FileDescription\", \"$what\"" "$tmp/rc" ||
       fail "$name.exe has not \"$what\" as its description"
   fi

@@ -11,6 +11,7 @@
 // manifest MANIFEST. The build of the Windows executables makes this program
 // for the build machine first; it needs the descriptions alone.
 #include "jobs/about.hpp"
+#include "release/release.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +58,11 @@ bool windows_resource(const std::string& name, const std::string& manifest, cons
     std::string what;
     if (name == "locbench") {
         what = "locbench: every job in one program; it runs patchpak, the job its first argument names, or status";
+    } else if (name == "install" || name == "uninstall") {
+        // What a player double-clicks in a release.
+        const about::Command& c =
+            name == "install" ? release::install_description() : release::uninstall_description();
+        what = name + ": " + c.purpose;
     } else if (const about::Job* j = about::find(name)) {
         what = name + ": " + j->purpose;
     } else {

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <io.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -57,12 +56,48 @@ Entry entry_of(const std::string& name, DWORD attributes, uint64_t size) {
 } // namespace
 
 std::vector<std::string> arguments(int, char**) {
+    // The UTF-16 command line split as the C runtime splits it (so that the
+    // program needs no DLL beyond the runtime's): the program's name up to
+    // its closing quote or the first blank; then 2n backslashes before a
+    // quote are n and the quote opens or closes, 2n+1 are n and a quote, and
+    // other backslashes are themselves.
+    const wchar_t* p = GetCommandLineW();
     std::vector<std::string> args;
-    int n = 0;
-    wchar_t** w = CommandLineToArgvW(GetCommandLineW(), &n);
-    if (!w) return args;
-    for (int i = 1; i < n; ++i) args.push_back(utf8(w[i], std::wcslen(w[i])));
-    LocalFree(w);
+    if (*p == L'"') {
+        for (++p; *p && *p != L'"'; ++p) {}
+        if (*p) ++p;
+    } else {
+        for (; *p && *p != L' ' && *p != L'\t'; ++p) {}
+    }
+    while (true) {
+        while (*p == L' ' || *p == L'\t') ++p;
+        if (!*p) break;
+        std::wstring arg;
+        bool quoted = false;
+        while (*p && (quoted || (*p != L' ' && *p != L'\t'))) {
+            size_t slashes = 0;
+            while (*p == L'\\') {
+                ++slashes;
+                ++p;
+            }
+            if (*p == L'"') {
+                arg.append(slashes / 2, L'\\');
+                if (slashes % 2) {
+                    arg += L'"';
+                } else if (quoted && p[1] == L'"') {
+                    arg += L'"'; // "" inside quotes: a quote
+                    ++p;
+                } else {
+                    quoted = !quoted;
+                }
+                ++p;
+            } else {
+                arg.append(slashes, L'\\');
+                if (*p && (quoted || (*p != L' ' && *p != L'\t'))) arg += *p++;
+            }
+        }
+        args.push_back(utf8(arg));
+    }
     return args;
 }
 
