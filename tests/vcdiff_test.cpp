@@ -7,6 +7,7 @@
 #include "support/jobtest.hpp"
 
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -175,6 +176,17 @@ std::vector<RoundTrip> round_trips() {
     cases.push_back({"search past 16 MiB", big, big_edited, {}, true, big.size() / 100});
     cases.push_back({"nothing found without search", mib, e, {}, false, e.size() + 4096});
     return cases;
+}
+
+// The windows' checksum against zlib's, at the lengths where its blocks and
+// lanes end, on bytes that make its sums as large as they get.
+TEST(Vcdiff, Adler32) {
+    Bytes ff(3 << 20, 0xFF), random = random_bytes(3 << 20, 40);
+    for (const Bytes* data : {&ff, &random})
+        for (size_t n : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(4095), size_t(4096),
+                         size_t(4097), size_t(5552), size_t(65536 + 5), data->size()})
+            EXPECT_EQ(vcdiff::adler32(data->data(), n), uint32_t(adler32(1, data->data(), uInt(n))))
+                << n << (data == &ff ? " bytes 0xFF" : " random bytes");
 }
 
 // ---------------------------------------------------------------------------

@@ -121,4 +121,8 @@ struct DecodeResult {
 DecodeResult decode(Input& source, Input& patch, Output& target, std::vector<Copy>* copies = nullptr,
                     uint64_t min_copy = 256);
 
+// The Adler-32 of n bytes, as zlib computes it: what each window's target is
+// checked with.
+uint32_t adler32(const uint8_t* p, size_t n);
+
 } // namespace vcdiff
