@@ -9,7 +9,9 @@
 // place in one step. The journal and the reverse patches stay in the game's
 // folder (kRecords) for uninstall, which gives back the original bytes the
 // same way. A run stopped at any instant leaves every file whole, and the
-// next run finishes what it began.
+// next run finishes what it began. The journal and the reverse patches go
+// through to the disk before a swap; a new game file, as every output of
+// the jobs, takes the old one's place by a rename once it is complete.
 #include "release/release.hpp"
 
 #include "release/common.hpp"
@@ -137,7 +139,7 @@ Applied apply(const std::string& source_path, const std::string& patch_path, con
     Sink sink(out, expected.size, label);
     vcdiff::DecodeResult r = vcdiff::decode(s, p, sink, want_copies ? &a.copies : nullptr);
     manifest::Digest got = sink.finish();
-    bool wrote = !sink.failed() && (!out || host::sync(out));
+    bool wrote = !sink.failed() && (!out || std::fflush(out) == 0);
     std::fclose(src);
     std::fclose(patch);
     if (out) wrote = std::fclose(out) == 0 && wrote;

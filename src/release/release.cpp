@@ -130,7 +130,7 @@ public:
     }
     FILE* file() const { return f_; }
     bool commit() {
-        bool ok = f_ && host::sync(f_);
+        bool ok = f_ && std::fflush(f_) == 0;
         ok = std::fclose(f_) == 0 && ok;
         f_ = nullptr;
         return ok && host::replace(temp_, path_) && (done_ = true);

@@ -305,7 +305,10 @@ RunResult JobTest::run_once(const std::string& job, const std::string& cwd, cons
         skip_the_rest("a full disk made with a file-size limit: Wine reports the writes past it as done");
         return r;
     }
-    std::string exe = wine ? std::string(wine_bin()) + "/" + job + ".exe" : std::string(LOCBENCH_BIN_DIR) + "/" + job;
+    // A job by its name, or a program by its host path.
+    std::string exe = job.find('/') != std::string::npos ? job
+                      : wine ? std::string(wine_bin()) + "/" + job + ".exe"
+                             : std::string(LOCBENCH_BIN_DIR) + "/" + job;
     fs::path dir = host(cwd);
     if (wine && !wine_session_) {
         // One Wine session for the whole test: the server, and the services
