@@ -2,6 +2,7 @@
 // and `locbench --list` / `locbench JOB`. Without arguments the jobs run as
 // the other tests show.
 #include "jobs/about.hpp"
+#include "release/release.hpp"
 #include "status/status.hpp"
 #include "support/jobtest.hpp"
 
@@ -266,7 +267,8 @@ TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
     ASSERT_TRUE(f.good());
     std::string readme((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::string made;
-    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description()}))
+    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &release::release_description(),
+                                                  &release::install_description(), &release::uninstall_description()}))
         << "a workflow's table markers are missing";
     EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
                                "run build/tools/readme_jobs README.md";
@@ -324,7 +326,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
     const std::set<std::string> about_job = {"--help", "--check", "--version"};
     std::set<std::string> first = about_job, upd;
     first.insert("--list");
-    first.insert("status");
+    for (const char* c : {"status", "release", "install", "uninstall"}) first.insert(c);
     for (const std::string& name : job_names()) {
         first.insert(name);
         if (name.rfind("upd", 0) == 0) upd.insert(name);
@@ -341,6 +343,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
         {{"locbench", "extractpak", "--help", ""}, {}},
         {{"locbench", "status", ""}, {"--verify", "--json", "--help"}},
         {{"locbench", "status", "--json", "--v"}, {"--verify"}},
+        {{"locbench", "release", "--t"}, {"--title"}},
     };
     for (const auto& [words, expected] : cases) {
         std::string typed;

@@ -439,3 +439,33 @@ TEST_F(Release, KilledAtAnyInstantTheNextRunFinishes) {
 }
 
 } // namespace
+
+namespace {
+
+// install in the tables of damaged inputs and full disks: a release of the
+// sample game, its manifest and a patch damaged every way the tables know.
+std::vector<Scenario> release_scenarios() {
+    Scenario s;
+    s.name = "install";
+    s.job = "locbench";
+    s.args = {"install", "out", "game"}; // from c:\, in both builds
+    s.setup = [](JobTest& t) {
+        Sample smp = sample();
+        for (const auto& [rel, data] : smp.original) {
+            t.put("c:\\orig\\" + rel, data);
+            t.put("c:\\game\\" + rel, data);
+        }
+        for (const auto& [rel, data] : smp.translated) t.put("c:\\trans\\" + rel, data);
+        RunOptions o;
+        o.args = {"release", "orig", "trans", "out"};
+        RunResult r = t.run("locbench", "c:\\", o);
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+    };
+    s.targets = {{"c:\\out\\manifest.txt", {0, 19}, {}}, {"c:\\out\\patches\\main\\pak0.pak.vcdiff", {0, 4, 5}, {}}};
+    return {s};
+}
+
+INSTANTIATE_TEST_SUITE_P(Release, Damage, ::testing::ValuesIn(release_scenarios()), scenario_name);
+INSTANTIATE_TEST_SUITE_P(Release, FullDisk, ::testing::ValuesIn(release_scenarios()), scenario_name);
+
+} // namespace

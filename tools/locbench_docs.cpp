@@ -8,6 +8,7 @@
 //   locbench_docs pictures DIR              (DIR/KEY.dot and DIR/KEY.svg for each chain)
 #include "jobs/about.hpp"
 #include "jobs/chains.hpp"
+#include "release/release.hpp"
 #include "status/status.hpp"
 
 #include <cstdlib>
@@ -99,6 +100,9 @@ std::string man_page(const std::string& link_dir) {
         "\\fBlocbench\\fR [\\fB\\-\\-list\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]\n"
         "\\fBlocbench\\fR \\fIJOB\\fR " + opts + "\n" +
         "\\fBlocbench status\\fR [\\fB\\-\\-verify\\fR] [\\fB\\-\\-json\\fR] [\\fB\\-\\-help\\fR]\n" +
+        "\\fBlocbench release\\fR [\\fB\\-\\-title\\fR \\fITEXT\\fR] \\fIORIGINAL\\fR \\fITRANSLATED\\fR \\fIOUT\\fR\n" +
+        "\\fBlocbench install\\fR \\fIRELEASE\\fR [\\fIGAME\\fR]\n" +
+        "\\fBlocbench uninstall\\fR [\\fIGAME\\fR]\n" +
         "\\fB" + roff(link_dir) + "/\\fIJOB\\fR " + opts + "\n"
         ".fi\n"
         ".SH DESCRIPTION\n";
@@ -149,6 +153,9 @@ std::string man_page(const std::string& link_dir) {
             if (j->workflow == w.id) out += job_section(*j, w.title);
 
     out += command_section(status::description());
+    for (const about::Command* c : {&release::release_description(), &release::install_description(),
+                                    &release::uninstall_description()})
+        out += command_section(*c);
 
     out += ".SH \"EXIT STATUS\"\n" + line("0 when the job's work is done. The messages that many jobs end with, "
                                           "on standard output:") +
@@ -183,11 +190,15 @@ std::string bash_completion() {
            "    local jobs='" + names + "'\n"
            "    local words=\n"
            "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-           "        words=\"--list --help --check --version " + status.name + " $jobs\"\n"
+           "        words=\"--list --help --check --version " + status.name + " release install uninstall $jobs\"\n"
            "    elif [[ $COMP_CWORD -eq 2 && \" $jobs \" == *\" ${COMP_WORDS[1]} \"* ]]; then\n"
            "        words='--help --check --version'\n"
            "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + status.name + " ]]; then\n"
            "        words='" + status_options + "'\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == release ]]; then\n"
+           "        words='--title --help'; compopt -o dirnames 2>/dev/null\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ( ${COMP_WORDS[1]} == install || ${COMP_WORDS[1]} == uninstall ) ]]; then\n"
+           "        words='--help'; compopt -o dirnames 2>/dev/null\n"
            "    fi\n"
            "    COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
            "} &&\n"

@@ -62,6 +62,8 @@ TEST_P(Damage, EndsCleanlyOnDamagedInputs) {
     RunOptions limits;
     limits.timeout_s = 30;
     limits.limit_memory = true;
+    limits.args = s.args;
+    limits.expect_stderr = !s.args.empty();
     for (const Target& t : s.targets) {
         reset_drives();
         s.setup(*this);
@@ -89,7 +91,9 @@ TEST_P(FullDisk, ReportsTheFailedWriteAndKeepsItsInputs) {
     reset_drives();
     s.setup(*this);
     auto before = snapshot();
-    RunResult normal = run(s.job, s.cwd);
+    RunOptions plain;
+    plain.args = s.args;
+    RunResult normal = run(s.job, s.cwd, plain);
     ASSERT_EQ(normal.exit_code, 0) << normal.out;
     auto done = snapshot();
     uint64_t largest = 0;
@@ -105,6 +109,7 @@ TEST_P(FullDisk, ReportsTheFailedWriteAndKeepsItsInputs) {
         s.setup(*this);
         RunOptions options;
         options.file_size_limit = limit;
+        options.args = s.args;
         RunResult r = run(s.job, s.cwd, options);
         EXPECT_EQ(r.exit_code, 1) << r.out;
         auto lines = r.lines();
@@ -130,7 +135,9 @@ TEST_P(BlockedOutput, FailsWhereTheOutputIsCreated) {
     reset_drives();
     s.setup(*this);
     auto before = snapshot();
-    RunResult normal = run(s.job, s.cwd);
+    RunOptions plain;
+    plain.args = s.args;
+    RunResult normal = run(s.job, s.cwd, plain);
     ASSERT_EQ(normal.exit_code, 0) << normal.out;
     std::vector<std::string> outputs;
     for (const auto& [path, data] : snapshot()) {
@@ -152,7 +159,7 @@ TEST_P(BlockedOutput, FailsWhereTheOutputIsCreated) {
         else
             std::filesystem::create_directories(p);
         auto blocked = snapshot();
-        RunResult r = run(s.job, s.cwd);
+        RunResult r = run(s.job, s.cwd, plain);
         EXPECT_NE(r.exit_code, 0) << r.out;
         auto lines = r.lines();
         ASSERT_FALSE(lines.empty());
