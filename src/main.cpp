@@ -6,13 +6,15 @@
 // (--help, --check, --version). locbench runs the job whose name it was
 // started under (a link of that name to it) as that job's own executable
 // does; started as locbench it runs patchpak, lists every job and runs any of
-// them by name, and "locbench status" tells where the translation stands.
+// them by name, "locbench status" tells where the translation stands and
+// "locbench make" runs the chains' automatic steps.
 // Started in a console window of its own (a double-click on Windows) it waits
 // for Enter before that window closes.
 #include "jobs/about.hpp"
 #include "platform/win.hpp"
 
 #ifndef LOCBENCH_JOB
+#include "make/make.hpp"
 #include "status/status.hpp"
 #endif
 
@@ -41,7 +43,8 @@ int main(int argc, char** argv) {
 #include "locbench_jobs.inc"
 #undef LOCBENCH_EACH_JOB
     };
-    static const std::vector<about::CommandRunner> commands = {{&status::description(), status::main}};
+    static const std::vector<about::CommandRunner> commands = {{&status::description(), status::main},
+                                                                         {&make::description(), make::main}};
     return about::main(argc, argv, runners, "patchpak", true, commands);
 #endif
 }

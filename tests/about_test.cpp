@@ -2,6 +2,7 @@
 // and `locbench --list` / `locbench JOB`. Without arguments the jobs run as
 // the other tests show.
 #include "jobs/about.hpp"
+#include "make/make.hpp"
 #include "status/status.hpp"
 #include "support/jobtest.hpp"
 
@@ -266,7 +267,7 @@ TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
     ASSERT_TRUE(f.good());
     std::string readme((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::string made;
-    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description()}))
+    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &make::description()}))
         << "a workflow's table markers are missing";
     EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
                                "run build/tools/readme_jobs README.md";
@@ -325,6 +326,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
     std::set<std::string> first = about_job, upd;
     first.insert("--list");
     first.insert("status");
+    first.insert("make");
     for (const std::string& name : job_names()) {
         first.insert(name);
         if (name.rfind("upd", 0) == 0) upd.insert(name);
@@ -339,7 +341,9 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
         {{"locbench", "nosuchjob", ""}, {}},
         {{"locbench", "--list", ""}, {}},
         {{"locbench", "extractpak", "--help", ""}, {}},
-        {{"locbench", "status", ""}, {"--verify", "--json", "--help"}},
+        {{"locbench", "status", ""}, {"--verify", "--verbose", "--json", "--help"}},
+        {{"locbench", "make", "-"}, {"-n", "-k", "--force", "--help"}},
+        {{"locbench", "make", "-n", "s"}, {"sndvid"}},
         {{"locbench", "status", "--json", "--v"}, {"--verify"}},
     };
     for (const auto& [words, expected] : cases) {

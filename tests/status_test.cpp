@@ -81,7 +81,7 @@ protected:
     RunResult status(const std::vector<std::string>& more = {}) {
         auto times = stamps();
         RunOptions o;
-        o.args = {"status"};
+        o.args = {"status", "--verbose"};
         o.args.insert(o.args.end(), more.begin(), more.end());
         RunResult r = run("locbench", "c:\\", o);
         EXPECT_TRUE(r.exit_code == 0 || r.exit_code == 1) << r.out;
@@ -638,7 +638,7 @@ TEST_F(Status, AnswersHelpRefusesWhatItDoesNotKnow) {
         r = run("locbench", "c:\\", o);
         EXPECT_EQ(r.exit_code, 2) << bad[1];
         EXPECT_EQ(r.out, "");
-        EXPECT_TRUE(contains(r.err, "usage: locbench status [--verify] [--json] [--help]")) << r.err;
+        EXPECT_TRUE(contains(r.err, "usage: locbench status [--verify] [--verbose] [--json] [--help]")) << r.err;
     }
     // A job's own executable knows no status.
     o.args = {"status"};

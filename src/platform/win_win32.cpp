@@ -504,4 +504,67 @@ void keep_own_window_open() {
     if (waits_for_enter(f)) std::atexit(wait_for_enter);
 }
 
+std::string program_beside(const std::string& name) {
+    std::wstring self(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, self.data(), DWORD(self.size()));
+    if (n == 0 || n >= self.size()) return "";
+    self.resize(n);
+    std::wstring at = self.substr(0, self.find_last_of(L"\\/") + 1) + wide(name) + L".exe";
+    DWORD attributes = GetFileAttributesW(at.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "";
+    std::string out;
+    return narrow(at.c_str(), &out) ? out : "";
+}
+
+int run_program(const std::string& exe, const std::string& cwd, const std::function<void(const char*, size_t)>& out) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    HANDLE null = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                              nullptr);
+    // The program ends with the caller: a job object that kills what it
+    // holds once its last handle, the caller's, is closed.
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = null;
+    si.hStdOutput = write_end;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::wstring program = wide(exe);
+    std::wstring line = L"\"" + program + L"\"";
+    std::wstring folder = full_path(cwd);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                                  folder.c_str(), &si, &pi);
+    CloseHandle(write_end);
+    if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+    if (!started) {
+        CloseHandle(read_end);
+        if (job) CloseHandle(job);
+        return -1;
+    }
+    if (job) AssignProcessToJobObject(job, pi.hProcess);
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, buf, sizeof buf, &got, nullptr) && got > 0) out(buf, size_t(got));
+    CloseHandle(read_end);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    if (job) CloseHandle(job);
+    return int(code);
+}
+
 } // namespace win
