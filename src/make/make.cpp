@@ -76,6 +76,7 @@ struct Outcome {
     int code = 0;
     std::string waits;     // what it waits for
     std::vector<std::string> notes; // how far the steps by hand have got
+    std::vector<std::string> absent; // job steps of a branch whose game file is not there
     bool stopped = false;  // it will not go on in this run
 };
 
@@ -112,22 +113,38 @@ std::vector<Planned> plan(status::Run& run, const std::vector<ChainView>& views,
                 }
                 if (t != Turn::Run) {
                     if (v.base == State::Waiting && !(s.flags & chains::Optional))
-                        oc.notes.push_back(s.job + std::string(" waits: ") + v.reason);
+                        oc.absent.push_back(s.job + std::string(": ") + v.reason);
                     continue;
                 }
                 out.push_back({cv.chain, i, after.empty() ? why(v) : "after the step before writes " + after});
-                for (const chains::Ref& r : s.makes) made.insert(status::place_key(r));
-                for (const chains::Pair& p : s.pairs) made.insert(status::place_key(p.to));
+                // What it will write: the outputs of pairs whose inputs are
+                // there or are to be made.
+                auto coming = [&](const chains::Ref& r) {
+                    return run.tree.set(r).there() || made.count(status::place_key(r));
+                };
+                std::vector<std::string> writes;
+                for (const chains::Ref& r : s.makes) writes.push_back(status::place_key(r));
+                for (const chains::Pair& p : s.pairs)
+                    if (coming(p.from)) writes.push_back(status::place_key(p.to));
                 if (s.flags & chains::InPlace)
-                    for (const chains::Ref& r : s.needs) made.insert(status::place_key(r));
+                    for (const chains::Ref& r : s.needs)
+                        if (coming(r)) writes.push_back(status::place_key(r));
+                made.insert(writes.begin(), writes.end());
                 continue;
             }
             if (v.state == State::Unused) continue;
+            // A step by hand that works on what a planned step writes, in
+            // the same place (videos left as they are or replaced): its work
+            // is there once that step ran.
+            bool in_place = !after.empty() && !s.makes.empty();
+            for (const chains::Ref& r : s.makes) in_place = in_place && made.count(status::place_key(r));
+            if (in_place) continue;
             if (v.base == State::Waiting || !begun(run, s)) {
                 oc.waits = hand_short(s) + (v.base == State::Waiting && !after.empty() ? "" : " (" + v.reason + ")");
                 break;
             }
-            if (v.base != State::Done) oc.notes.push_back("the step by hand has got so far: " + v.reason);
+            if (v.base == State::Ready || v.base == State::Stale)
+                oc.notes.push_back("the step by hand has got so far: " + v.reason);
         }
     }
     return out;
@@ -224,6 +241,7 @@ void summary(const std::vector<ChainView>& views, const std::vector<Outcome>& ou
         if (!oc.skipped.empty()) line += ", skipped " + std::to_string(oc.skipped.size()) + " (" + status::some(oc.skipped, 8) + ")";
         if (!oc.failed.empty()) line += "; FAILED: " + oc.failed + io::format(" (exit %d)", oc.code);
         else if (!oc.waits.empty()) line += "; waiting for " + oc.waits;
+        else if (!oc.absent.empty()) line += "; waiting for a file of the game: " + oc.absent.front();
         else line += "; done";
         for (const std::string& n : oc.notes) line += "; " + n;
         std::printf("%s\n", line.c_str());
@@ -293,6 +311,7 @@ int run_make(const std::vector<std::string>& args) {
             if (!asked(o, *cv.chain) || oc.stopped) continue;
             oc.waits.clear();
             oc.notes.clear();
+            oc.absent.clear();
             for (size_t i = 0; i < cv.steps.size(); ++i) {
                 const StepView& v = cv.steps[i];
                 const chains::Step& s = *v.step;
@@ -309,7 +328,7 @@ int run_make(const std::vector<std::string>& args) {
                         break;
                     }
                     if (v.base == State::Waiting && !(s.flags & chains::Optional))
-                        oc.notes.push_back(s.job + std::string(" waits: ") + v.reason);
+                        oc.absent.push_back(s.job + std::string(": ") + v.reason);
                     continue;
                 }
                 if (v.state == State::Unused) continue;
@@ -317,7 +336,8 @@ int run_make(const std::vector<std::string>& args) {
                     oc.waits = hand_short(s) + " (" + v.reason + ")";
                     break;
                 }
-                if (v.base != State::Done) oc.notes.push_back("the step by hand has got so far: " + v.reason);
+                if (v.base == State::Ready || v.base == State::Stale)
+                oc.notes.push_back("the step by hand has got so far: " + v.reason);
             }
         }
         if (pick_c == count) break;

@@ -146,8 +146,9 @@ std::string program_beside(const std::string& name);
 // at the Windows path `cwd`: standard input the null device, standard error
 // the caller's, standard output handed to `out` piece by piece as it comes.
 // Waits for it and returns its exit code; -1 when it cannot be started;
-// 128 + N when signal N ended it. The program ends with the caller: if the
-// caller is killed, so is the program (where the system can tell).
+// 128 + N when signal N ended it. A caller killed while it waits leaves the
+// program to run to its end: a job cut off part-way could leave a file it
+// writes in place cut short.
 int run_program(const std::string& exe, const std::string& cwd, const std::function<void(const char*, size_t)>& out);
 
 // Windows-1251: the code page of every name and text of this system. Every

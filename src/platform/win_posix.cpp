@@ -7,10 +7,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
-#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
@@ -731,7 +727,6 @@ int run_program(const std::string& exe, const std::string& cwd, const std::funct
     const std::string folder = native_path(cwd.c_str());
     int pipe_fds[2];
     if (::pipe(pipe_fds) != 0) return -1;
-    const pid_t parent = ::getpid();
     std::fflush(stdout);
     std::fflush(stderr);
     pid_t pid = ::fork();
@@ -741,11 +736,6 @@ int run_program(const std::string& exe, const std::string& cwd, const std::funct
         return -1;
     }
     if (pid == 0) {
-#ifdef __linux__
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(127); // the caller ended before the line above
-#endif
-        (void)parent;
         int null = ::open("/dev/null", O_RDONLY);
         if (null >= 0) ::dup2(null, 0);
         ::dup2(pipe_fds[1], 1);

@@ -523,14 +523,6 @@ int run_program(const std::string& exe, const std::string& cwd, const std::funct
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
     HANDLE null = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
                               nullptr);
-    // The program ends with the caller: a job object that kills what it
-    // holds once its last handle, the caller's, is closed.
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
-    if (job) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    }
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -543,17 +535,14 @@ int run_program(const std::string& exe, const std::string& cwd, const std::funct
     std::wstring folder = full_path(cwd);
     std::fflush(stdout);
     std::fflush(stderr);
-    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                                  folder.c_str(), &si, &pi);
+    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                  &si, &pi);
     CloseHandle(write_end);
     if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
     if (!started) {
         CloseHandle(read_end);
-        if (job) CloseHandle(job);
         return -1;
     }
-    if (job) AssignProcessToJobObject(job, pi.hProcess);
-    ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
     char buf[4096];
     DWORD got = 0;
@@ -563,7 +552,6 @@ int run_program(const std::string& exe, const std::string& cwd, const std::funct
     DWORD code = DWORD(-1);
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    if (job) CloseHandle(job);
     return int(code);
 }
 
