@@ -344,7 +344,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
         {{"locbench", "status", ""}, {"--verify", "--verbose", "--json", "--help"}},
         {{"locbench", "make", "-"}, {"-n", "-k", "--force", "--help"}},
         {{"locbench", "make", "-n", "s"}, {"sndvid"}},
-        {{"locbench", "status", "--json", "--v"}, {"--verify"}},
+        {{"locbench", "status", "--json", "--v"}, {"--verify", "--verbose"}},
     };
     for (const auto& [words, expected] : cases) {
         std::string typed;
