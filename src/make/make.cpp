@@ -378,7 +378,7 @@ int run_make(const std::vector<std::string>& args) {
         relay.end();
         double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (rc == -1) {
-            std::printf("Can't start %s%s\n", s.job, exe.empty() ? ": its executable is not beside locbench" : "");
+            std::printf("Can't start %s (%s)\n", s.job, exe.empty() ? "no executable of its own beside locbench" : exe.c_str());
             rc = 1;
         }
         if (rc != 0) {

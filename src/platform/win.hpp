@@ -139,7 +139,8 @@ void keep_own_window_open();
 // The executable of the program `name` beside the one running (the job's own
 // executable: a link named after it in the same folder, or in the install's
 // lib/locbench/bin, on Linux; NAME.exe in the same folder on Windows), as a
-// path of the file system's own; "" when there is none.
+// path of the file system's own (where it would be, when it is not there); ""
+// when the running program's own path cannot be had.
 std::string program_beside(const std::string& name);
 // Starts the program at `exe` (a path of the file system's own, as
 // program_beside gives it) without arguments, as a user would, in the folder

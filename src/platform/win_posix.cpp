@@ -720,7 +720,7 @@ std::string program_beside(const std::string& name) {
     for (const std::string& at : {dir + "/" + name, dir + "/../lib/locbench/bin/" + name}) {
         if (::access(at.c_str(), X_OK) == 0) return at;
     }
-    return "";
+    return dir + "/" + name;
 }
 
 int run_program(const std::string& exe, const std::string& cwd, const std::function<void(const char*, size_t)>& out) {

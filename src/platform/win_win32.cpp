@@ -510,8 +510,6 @@ std::string program_beside(const std::string& name) {
     if (n == 0 || n >= self.size()) return "";
     self.resize(n);
     std::wstring at = self.substr(0, self.find_last_of(L"\\/") + 1) + wide(name) + L".exe";
-    DWORD attributes = GetFileAttributesW(at.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "";
     std::string out;
     return narrow(at.c_str(), &out) ? out : "";
 }
