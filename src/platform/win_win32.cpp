@@ -510,6 +510,9 @@ std::string program_beside(const std::string& name) {
     if (n == 0 || n >= self.size()) return "";
     self.resize(n);
     std::wstring at = self.substr(0, self.find_last_of(L"\\/") + 1) + wide(name) + L".exe";
+    // Wine names a program outside every drive "unix\PATH": the system's
+    // own functions take it in its "\\?\" form.
+    if (at.compare(0, 5, L"unix\\") == 0) at = L"\\\\?\\" + at;
     std::string out;
     return narrow(at.c_str(), &out) ? out : "";
 }
