@@ -6,13 +6,15 @@
 // (--help, --check, --version). locbench runs the job whose name it was
 // started under (a link of that name to it) as that job's own executable
 // does; started as locbench it runs patchpak, lists every job and runs any of
-// them by name, and "locbench status" tells where the translation stands.
+// them by name, "locbench status" tells where the translation stands and
+// "locbench make" runs the chains' automatic steps.
 // Started in a console window of its own (a double-click on Windows) it waits
 // for Enter before that window closes.
 #include "jobs/about.hpp"
 #include "platform/win.hpp"
 
 #if !defined(LOCBENCH_JOB) && !defined(LOCBENCH_COMMAND)
+#include "make/make.hpp"
 #include "status/status.hpp"
 #endif
 #if !defined(LOCBENCH_JOB)
@@ -67,6 +69,7 @@ int main(int argc, char** argv) {
     };
     static const std::vector<about::CommandRunner> commands = {
         {&status::description(), status::main},
+        {&make::description(), make::main},
         {&release::release_description(), release_command},
         {&release::install_description(), install_command},
         {&release::uninstall_description(), uninstall_command},

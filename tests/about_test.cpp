@@ -3,6 +3,7 @@
 // the other tests show.
 #include "jobs/about.hpp"
 #include "release/release.hpp"
+#include "make/make.hpp"
 #include "status/status.hpp"
 #include "support/jobtest.hpp"
 
@@ -267,7 +268,7 @@ TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
     ASSERT_TRUE(f.good());
     std::string readme((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::string made;
-    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &release::release_description(),
+    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &make::description(), &release::release_description(),
                                                   &release::install_description(), &release::uninstall_description()}))
         << "a workflow's table markers are missing";
     EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
@@ -326,7 +327,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
     const std::set<std::string> about_job = {"--help", "--check", "--version"};
     std::set<std::string> first = about_job, upd;
     first.insert("--list");
-    for (const char* c : {"status", "release", "install", "uninstall"}) first.insert(c);
+    for (const char* c : {"status", "make", "release", "install", "uninstall"}) first.insert(c);
     for (const std::string& name : job_names()) {
         first.insert(name);
         if (name.rfind("upd", 0) == 0) upd.insert(name);
@@ -341,8 +342,10 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
         {{"locbench", "nosuchjob", ""}, {}},
         {{"locbench", "--list", ""}, {}},
         {{"locbench", "extractpak", "--help", ""}, {}},
-        {{"locbench", "status", ""}, {"--verify", "--json", "--help"}},
-        {{"locbench", "status", "--json", "--v"}, {"--verify"}},
+        {{"locbench", "status", ""}, {"--verify", "--verbose", "--json", "--help"}},
+        {{"locbench", "make", "-"}, {"-n", "-k", "--force", "--help"}},
+        {{"locbench", "make", "-n", "s"}, {"sndvid"}},
+        {{"locbench", "status", "--json", "--v"}, {"--verify", "--verbose"}},
         {{"locbench", "release", "--t"}, {"--title"}},
     };
     for (const auto& [words, expected] : cases) {

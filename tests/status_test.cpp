@@ -81,7 +81,7 @@ protected:
     RunResult status(const std::vector<std::string>& more = {}) {
         auto times = stamps();
         RunOptions o;
-        o.args = {"status"};
+        o.args = {"status", "--verbose"};
         o.args.insert(o.args.end(), more.begin(), more.end());
         RunResult r = run("locbench", "c:\\", o);
         EXPECT_TRUE(r.exit_code == 0 || r.exit_code == 1) << r.out;
@@ -256,34 +256,6 @@ TEST_F(Status, SoundAndVideoChainsStepByStep) {
 
 // ---------------------------------------------------------------------------
 // Texts
-
-// The tables of texts_chain_test: a cell with a line break of its own, a
-// string file.
-void put_texts(JobTest& t) {
-    using namespace texts;
-    t.put(kTodo, crlf("ui.txt\n2\n3\n.\nitems.txt\n2\n.\n.\nnames.str\n.\n"));
-    t.put(kText + "ui.txt", std::string("id\ttext\tnote\r\n1\ttwo\nlines\tx\r\n2\tone\ty\r\n3\t\tw\nz\r\n"));
-    t.put(kText + "items.txt", std::string("sword\tA blade.\r\nshield\tRound\r\n"));
-    t.put(kText + "names.str", string_file({"Ann", "", "Bob"}));
-    t.mkdirs(kDone);
-}
-
-// zund7.pot with the first `n` entries translated and the entry after them
-// fuzzy, as a translation tool leaves a file part-way.
-std::string translate_po(const std::string& pot, int n) {
-    std::istringstream in(pot);
-    std::string out, line;
-    int entry = -1; // the header is entry -1
-    while (std::getline(in, line)) {
-        if (line.compare(0, 7, "msgctxt") == 0) {
-            ++entry;
-            if (entry == n) out += "#, fuzzy\n";
-        }
-        if (line == "msgstr \"\"" && entry >= 0 && entry <= n) line = "msgstr \"RU " + std::to_string(entry) + "\"";
-        out += line + "\n";
-    }
-    return out;
-}
 
 TEST_F(Status, TextChainStepByStepByThePoFile) {
     using namespace texts;
@@ -638,7 +610,7 @@ TEST_F(Status, AnswersHelpRefusesWhatItDoesNotKnow) {
         r = run("locbench", "c:\\", o);
         EXPECT_EQ(r.exit_code, 2) << bad[1];
         EXPECT_EQ(r.out, "");
-        EXPECT_TRUE(contains(r.err, "usage: locbench status [--verify] [--json] [--help]")) << r.err;
+        EXPECT_TRUE(contains(r.err, "usage: locbench status [--verify] [--verbose] [--json] [--help]")) << r.err;
     }
     // A job's own executable knows no status.
     o.args = {"status"};
@@ -658,7 +630,7 @@ TEST_F(Status, JsonAgreesWithTheText) {
     put(kAudio1, make_snd({{"ZM101a", pattern(70, 1), 210}}));
     put(zl("\xc4\xe2\xe5\xf0\xfc"), pattern(5, 2)); // "Дверь.wav.zl"
     put(kReady + "\xc4\xe2\xe5\xf0\xfc.wav", pattern(5, 3));
-    put_texts(*this);
+    texts::put_texts(*this);
     RunResult text = status();
     ASSERT_EQ(text.exit_code, 1) << text.out;
     RunResult json = status({"--json"});

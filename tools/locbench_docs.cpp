@@ -9,6 +9,7 @@
 #include "jobs/about.hpp"
 #include "jobs/chains.hpp"
 #include "release/release.hpp"
+#include "make/make.hpp"
 #include "status/status.hpp"
 
 #include <cstdlib>
@@ -99,7 +100,8 @@ std::string man_page(const std::string& link_dir) {
         ".nf\n"
         "\\fBlocbench\\fR [\\fB\\-\\-list\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]\n"
         "\\fBlocbench\\fR \\fIJOB\\fR " + opts + "\n" +
-        "\\fBlocbench status\\fR [\\fB\\-\\-verify\\fR] [\\fB\\-\\-json\\fR] [\\fB\\-\\-help\\fR]\n" +
+        "\\fBlocbench status\\fR [\\fB\\-\\-verify\\fR] [\\fB\\-\\-verbose\\fR] [\\fB\\-\\-json\\fR] [\\fB\\-\\-help\\fR]\n" +
+        "\\fBlocbench make\\fR [\\fB\\-n\\fR] [\\fB\\-k\\fR] [\\fB\\-\\-force\\fR] [\\fICHAIN\\fR...] [\\fB\\-\\-help\\fR]\n" +
         "\\fBlocbench release\\fR [\\fB\\-\\-title\\fR \\fITEXT\\fR] \\fIORIGINAL\\fR \\fITRANSLATED\\fR \\fIOUT\\fR\n" +
         "\\fBlocbench install\\fR \\fIRELEASE\\fR [\\fIGAME\\fR]\n" +
         "\\fBlocbench uninstall\\fR [\\fIGAME\\fR]\n" +
@@ -153,6 +155,7 @@ std::string man_page(const std::string& link_dir) {
             if (j->workflow == w.id) out += job_section(*j, w.title);
 
     out += command_section(status::description());
+    out += command_section(make::description());
     for (const about::Command* c : {&release::release_description(), &release::install_description(),
                                     &release::uninstall_description()})
         out += command_section(*c);
@@ -178,23 +181,30 @@ std::string bash_completion() {
     std::string names;
     for (const about::Job* j : about::jobs()) names += (names.empty() ? "" : " ") + std::string(j->name);
     const about::Command& status = status::description();
-    std::string status_options;
+    const about::Command& make = make::description();
+    std::string status_options, make_options;
     for (const about::Option& o : status.options)
         status_options += (status_options.empty() ? "" : " ") + std::string(o.name);
+    for (const about::Option& o : make.options)
+        if (o.name[0] == '-') make_options += std::string(o.name) + " ";
+    for (const about::WorkflowInfo& w : about::workflows())
+        make_options += std::string(w.key) + (&w == &about::workflows().back() ? "" : " ");
     return "# bash completion of locbench, made by tools/locbench_docs from the jobs' own descriptions:\n"
            "# the options, the job names with the options that ask a job about itself, and\n"
-           "# locbench status with its options.\n"
+           "# locbench status and locbench make with their options (make: and the chains).\n"
            "_locbench()\n"
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
            "    local jobs='" + names + "'\n"
            "    local words=\n"
            "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-           "        words=\"--list --help --check --version " + status.name + " release install uninstall $jobs\"\n"
+           "        words=\"--list --help --check --version " + status.name + " " + make.name + " release install uninstall $jobs\"\n"
            "    elif [[ $COMP_CWORD -eq 2 && \" $jobs \" == *\" ${COMP_WORDS[1]} \"* ]]; then\n"
            "        words='--help --check --version'\n"
            "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + status.name + " ]]; then\n"
            "        words='" + status_options + "'\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + make.name + " ]]; then\n"
+           "        words='" + make_options + "'\n"
            "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == release ]]; then\n"
            "        words='--title --help'; compopt -o dirnames 2>/dev/null\n"
            "    elif [[ $COMP_CWORD -ge 2 && ( ${COMP_WORDS[1]} == install || ${COMP_WORDS[1]} == uninstall ) ]]; then\n"

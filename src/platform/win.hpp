@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -140,6 +141,22 @@ bool waits_for_enter(const ConsoleFacts& facts);
 // and waits for Enter; the exit code stays the job's. Elsewhere it does
 // nothing.
 void keep_own_window_open();
+
+// The executable of the program `name` beside the one running (the job's own
+// executable: a link named after it in the same folder, or in the install's
+// lib/locbench/bin, on Linux; NAME.exe in the same folder on Windows), as a
+// path of the file system's own (where it would be, when it is not there); ""
+// when the running program's own path cannot be had.
+std::string program_beside(const std::string& name);
+// Starts the program at `exe` (a path of the file system's own, as
+// program_beside gives it) without arguments, as a user would, in the folder
+// at the Windows path `cwd`: standard input the null device, standard error
+// the caller's, standard output handed to `out` piece by piece as it comes.
+// Waits for it and returns its exit code; -1 when it cannot be started;
+// 128 + N when signal N ended it. A caller killed while it waits leaves the
+// program to run to its end: a job cut off part-way could leave a file it
+// writes in place cut short.
+int run_program(const std::string& exe, const std::string& cwd, const std::function<void(const char*, size_t)>& out);
 
 // Windows-1251: the code page of every name and text of this system. Every
 // byte stands for one character (0x98, which the code page leaves undefined,

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -720,6 +721,57 @@ int64_t file_size(FILE* f) {
     off_t end = ftello(f);
     if (fseeko(f, 0, SEEK_SET) != 0) return -1;
     return int64_t(end);
+}
+
+std::string program_beside(const std::string& name) {
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "";
+    std::string dir(self, size_t(n));
+    dir.erase(dir.rfind('/'));
+    for (const std::string& at : {dir + "/" + name, dir + "/../lib/locbench/bin/" + name}) {
+        if (::access(at.c_str(), X_OK) == 0) return at;
+    }
+    return dir + "/" + name;
+}
+
+int run_program(const std::string& exe, const std::string& cwd, const std::function<void(const char*, size_t)>& out) {
+    const std::string folder = native_path(cwd.c_str());
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0) return -1;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(pipe_fds[0]);
+        ::close(pipe_fds[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0) ::dup2(null, 0);
+        ::dup2(pipe_fds[1], 1);
+        ::close(pipe_fds[0]);
+        ::close(pipe_fds[1]);
+        if (::chdir(folder.c_str()) != 0) ::_exit(127);
+        char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+        ::execv(exe.c_str(), argv);
+        ::_exit(127);
+    }
+    ::close(pipe_fds[1]);
+    char buf[4096];
+    for (;;) {
+        ssize_t got = ::read(pipe_fds[0], buf, sizeof buf);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        out(buf, size_t(got));
+    }
+    ::close(pipe_fds[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace win

@@ -516,4 +516,56 @@ int64_t file_size(FILE* f) {
     return end;
 }
 
+std::string program_beside(const std::string& name) {
+    std::wstring self(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, self.data(), DWORD(self.size()));
+    if (n == 0 || n >= self.size()) return "";
+    self.resize(n);
+    std::wstring at = self.substr(0, self.find_last_of(L"\\/") + 1) + wide(name) + L".exe";
+    // Wine names a program outside every drive "unix\PATH": the system's
+    // own functions take it in its "\\?\" form.
+    if (at.compare(0, 5, L"unix\\") == 0) at = L"\\\\?\\" + at;
+    std::string out;
+    return narrow(at.c_str(), &out) ? out : "";
+}
+
+int run_program(const std::string& exe, const std::string& cwd, const std::function<void(const char*, size_t)>& out) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return -1;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    HANDLE null = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                              nullptr);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = null;
+    si.hStdOutput = write_end;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::wstring program = wide(exe);
+    std::wstring line = L"\"" + program + L"\"";
+    std::wstring folder = full_path(cwd);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                  &si, &pi);
+    CloseHandle(write_end);
+    if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+    if (!started) {
+        CloseHandle(read_end);
+        return -1;
+    }
+    CloseHandle(pi.hThread);
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, buf, sizeof buf, &got, nullptr) && got > 0) out(buf, size_t(got));
+    CloseHandle(read_end);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return int(code);
+}
+
 } // namespace win

@@ -128,7 +128,7 @@ void pak_patched(Run& run, StepView& v) {
             equal += in;
         }
         if (!in) not_in.push_back(f.name);
-        else if (!run.verify && f.modified > patched) changed.push_back(f.name);
+        else if (!run.verify && !run.by_content && f.modified > patched) changed.push_back(f.name);
     }
     v.details.push_back(plural(a->members.size(), "member", "members") + "; " +
                         plural(rus->files.size(), "file", "files") + " in " + rus->folder + ": " +

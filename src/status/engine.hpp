@@ -2,6 +2,7 @@
 // each step, and the checks that look beyond what is there and when.
 #pragma once
 
+#include "status/journal.hpp"
 #include "status/look.hpp"
 
 #include <nlohmann/json.hpp>
@@ -35,6 +36,9 @@ struct Problem {
 struct StepView {
     const chains::Step* step = nullptr;
     State state = State::Waiting;
+    State base = State::Waiting; // the state before its problems made it a problem
+    bool by_content = false;     // judged by the journal of make, not by times
+    bool behind = false;         // waiting for what an earlier step makes
     std::string reason;
     std::vector<std::string> details; // figures to steer by, one line each
     nlohmann::json counts;            // the same figures for --json (null when none)
@@ -44,6 +48,7 @@ struct StepView {
 struct ChainView {
     const chains::Chain* chain = nullptr;
     std::vector<StepView> steps;
+    bool done = false; // every step done, or not taken
     std::string next; // the line of next steps
     nlohmann::json next_steps = nlohmann::json::array();
 };
@@ -56,7 +61,34 @@ struct Run {
     const chains::Chain* chain = nullptr;
     size_t index = 0; // of the step at hand in its chain
     const std::string* route = nullptr; // the route in use in the chain at hand, if one is
+    const journal::Journal* journal = nullptr; // what make recorded; null or empty: times alone
+    bool by_content = false; // the step at hand has a record in the journal: its times tell nothing
 };
+
+// The files a job step takes and leaves as the journal records them: every
+// file of what it needs and of the inputs of its pairs, and every file of
+// what it makes and of the outputs of its pairs (a job that rewrites in place
+// leaves what it took). Inputs that this step or a later job step of the
+// chain rewrites are left out of `ins`.
+struct StepFiles {
+    std::vector<journal::Entry> ins, outs; // path, size and time (no hash)
+    std::vector<std::string> later;        // folded paths of what later job steps write
+};
+StepFiles step_files(Run& run, const chains::Chain& c, size_t index);
+
+// The chains walked over the tree, each step judged.
+std::vector<ChainView> walk(Run& run);
+
+// The folded path that a reference's place names: the file, or the folder
+// of a folder or a search.
+std::string place_key(const chains::Ref& r);
+
+// The title of a step: its job, or "by hand: WHAT".
+std::string step_title(const chains::Step& s);
+
+// The text of the chains, in the compact view (one line per step) or with
+// every reason whole.
+void print_chains(const std::vector<ChainView>& chains, bool verbose);
 
 // The check of a step, run once its generic state is known: it may change
 // the state and its reason, and add figures and problems.

@@ -8,6 +8,7 @@
 #include "status/engine.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <new>
 #include <set>
@@ -43,15 +44,25 @@ namespace {
 
 std::string utf8(const std::string& s) { return win::to_utf8(s); }
 
-// The folded path that a reference's place names: the file, or the folder
-// of a folder or a search.
-std::string key_of(const chains::Ref& r) {
+const char* info_key(const chains::Chain& c) {
+    for (const about::WorkflowInfo& i : about::workflows())
+        if (i.id == c.workflow) return i.key;
+    return "";
+}
+
+} // namespace
+
+std::string place_key(const chains::Ref& r) {
     const about::Place* p = chains::place(r);
     if (!p) return "";
     std::string path = chains::absolute(*p);
     if (p->kind == about::Kind::Search) path = folder_of(path);
     return win::fold_case(path);
 }
+
+namespace {
+
+std::string key_of(const chains::Ref& r) { return place_key(r); }
 
 bool made_by(const chains::Step& s, const std::string& key) {
     for (const chains::Ref& m : s.makes)
@@ -61,7 +72,11 @@ bool made_by(const chains::Step& s, const std::string& key) {
     return false;
 }
 
+} // namespace
+
 std::string step_title(const chains::Step& s) { return s.job ? s.job : "by hand: " + std::string(s.hand); }
+
+namespace {
 
 // Who makes what a step needs: the latest step before it in the chain, else
 // a step of another chain; "" for none (a file of the game, or of the team).
@@ -168,7 +183,8 @@ void judge_pairs(Run& run, const chains::Step& s, StepView& v, const std::unorde
                 missing.push_back(from.path(f));
                 continue;
             }
-            if ((s.flags & chains::NoTimes) || f.modified <= o->modified || skip.count(win::fold_case(from.path(f))))
+            if ((s.flags & chains::NoTimes) || run.by_content || f.modified <= o->modified ||
+                skip.count(win::fold_case(from.path(f))))
                 continue;
             std::string text = from.path(f) + " is newer than " + to.path(*o);
             if (p.silent && s.job)
@@ -203,14 +219,108 @@ void judge_pairs(Run& run, const chains::Step& s, StepView& v, const std::unorde
     } else {
         v.state = State::Done;
         v.reason = "each of its " + plural(total, "input", "inputs") + " has its output" +
-                   ((s.flags & chains::NoTimes) ? "" : ", newer than it");
+                   ((s.flags & chains::NoTimes) || run.by_content ? "" : ", newer than it");
     }
+}
+
+} // namespace
+
+StepFiles step_files(Run& run, const chains::Chain& c, size_t index) {
+    const chains::Step& s = c.steps[index];
+    StepFiles out;
+    std::unordered_set<std::string> later, seen_in, seen_out;
+    auto each = [&](const chains::Ref& r, const std::function<void(const std::string&, const File&)>& f) {
+        const Set& set = run.tree.set(r);
+        for (const File& x : set.files) f(set.path(x), x);
+    };
+    // What later job steps write or rewrite in place.
+    for (size_t i = index + 1; i < c.steps.size(); ++i) {
+        const chains::Step& l = c.steps[i];
+        if (!l.job) continue;
+        auto add = [&](const std::string& path, const File&) { later.insert(win::fold_case(path)); };
+        for (const chains::Ref& r : l.makes) each(r, add);
+        for (const chains::Pair& p : l.pairs) each(p.to, add);
+        if (l.flags & chains::InPlace)
+            for (const chains::Ref& r : l.needs) each(r, add);
+    }
+    // What it makes by name is its output, even where it also reads it.
+    std::unordered_set<std::string> made;
+    for (const chains::Ref& r : s.makes)
+        each(r, [&](const std::string& path, const File&) { made.insert(win::fold_case(path)); });
+    auto take_in = [&](const std::string& path, const File& f) {
+        std::string k = win::fold_case(path);
+        if (made.count(k) && !(s.flags & chains::InPlace)) return;
+        if (later.count(k)) {
+            return;
+        }
+        if (seen_in.insert(k).second) out.ins.push_back({path, f.size, f.modified, 0});
+    };
+    auto take_out = [&](const std::string& path, const File& f) {
+        std::string k = win::fold_case(path);
+        if (seen_in.count(k) || !seen_out.insert(k).second) return;
+        out.outs.push_back({path, f.size, f.modified, 0});
+    };
+    out.later.assign(later.begin(), later.end());
+    for (const chains::Ref& r : s.needs) each(r, take_in);
+    for (const chains::Pair& p : s.pairs) each(p.from, take_in);
+    if (s.flags & chains::InPlace) {
+        for (const chains::Ref& r : s.needs) each(r, [&](const std::string& path, const File& f) {
+            std::string k = win::fold_case(path);
+            if (seen_out.insert(k).second) out.outs.push_back({path, f.size, f.modified, 0});
+        });
+    }
+    for (const chains::Ref& r : s.makes) each(r, take_out);
+    for (const chains::Pair& p : s.pairs) each(p.to, take_out);
+    return out;
+}
+
+namespace {
+
+// Whether the journal has a record of the step: then `*changed` tells the
+// first input whose content is not what the step took ("" when none).
+bool by_journal(Run& run, const chains::Chain& c, size_t index, std::string* changed) {
+    const chains::Step& s = c.steps[index];
+    const std::string key = info_key(c);
+    if (!run.journal || !s.job) return false;
+    changed->clear();
+    if (run.journal->running(key, s.job)) { // its outputs may be those of a run cut short
+        *changed = "it did not end when make last ran it";
+        return true;
+    }
+    const journal::Record* rec = run.journal->find(key, s.job);
+    if (!rec) return false;
+    StepFiles now = step_files(run, c, index);
+    std::unordered_map<std::string, const journal::Entry*> then;
+    for (const journal::Entry& e : rec->ins) then.emplace(win::fold_case(e.path), &e);
+    std::unordered_set<std::string> later(now.later.begin(), now.later.end());
+    for (const journal::Entry& e : now.ins) {
+        auto it = then.find(win::fold_case(e.path));
+        if (it == then.end()) {
+            *changed = e.path + " is new since it ran";
+            return true;
+        }
+        if (!run.journal->same(*it->second, e.size, e.modified)) {
+            *changed = e.path + " changed since it ran";
+            return true;
+        }
+        then.erase(it);
+    }
+    for (const auto& [k, e] : then)
+        if (!later.count(k)) {
+            *changed = e->path + " is gone since it ran";
+            return true;
+        }
+    return true;
 }
 
 StepView judge(Run& run, const chains::Chain& c, size_t index) {
     const chains::Step& s = c.steps[index];
     StepView v;
     v.step = &s;
+    // A job step that make ran is judged by the content of its inputs.
+    std::string changed;
+    run.by_content = s.job && by_journal(run, c, index, &changed);
+    v.by_content = run.by_content;
     if (s.route && run.route && *run.route != s.route) {
         v.state = State::Unused;
         v.reason = "the translation goes by " + route_name(run.route->c_str()) + " instead";
@@ -239,6 +349,7 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
             }
     auto waiting = [&] {
         v.state = State::Waiting;
+        v.behind = !maker(c, index, *missing).empty();
         v.reason = missing_reason(c, index, *missing, run.tree.set(*missing));
         if (alternatives.size() > 1) {
             std::string who = maker(c, index, *missing);
@@ -335,12 +446,19 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
         }
     } else if (missing) {
         waiting();
+    } else if ((s.flags & chains::InPlace) && run.by_content) {
+        v.state = State::Done;
+        v.reason = "its files are as it left them";
+        if (const Set* f = first_folder(run, s)) v.reason += "; " + holds(*f);
     } else if (s.flags & chains::InPlace) {
         v.state = State::Unknown;
         v.reason = "it rewrites its files in place, so the files cannot tell whether it ran";
         if (const Set* f = first_folder(run, s)) v.reason += "; " + holds(*f);
     } else if (!s.pairs.empty()) {
         judge_pairs(run, s, v, written_later(run, c, index));
+    } else if (!first_make && run.by_content) {
+        v.state = State::Done;
+        v.reason = "its inputs are as they were when it ran";
     } else if (!first_make) { // it writes nothing of its own: the files cannot tell
         v.state = State::Unknown;
         v.reason = "it makes nothing that shows whether it ran";
@@ -353,7 +471,9 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
     } else {
         v.state = State::Done;
         v.reason = holds(*first_make);
-        if (!(s.flags & chains::NoTimes)) {
+        if (run.by_content) {
+            v.reason += ", made of its inputs as they are";
+        } else if (!(s.flags & chains::NoTimes)) {
             // Inputs that this step or a later one rewrites tell nothing by
             // their time.
             std::unordered_set<std::string> skip = written_later(run, c, index);
@@ -401,6 +521,12 @@ StepView judge(Run& run, const chains::Chain& c, size_t index) {
                                                            "off the list"});
         }
     for (chains::Check ch : s.checks) check(run, ch, v);
+    // The journal knows what the step took: an input whose content changed
+    // since makes it stale, whatever the times say.
+    if (run.by_content && !changed.empty() && (v.state == State::Done || v.state == State::Unknown)) {
+        v.state = State::Stale;
+        v.reason = changed + ": run " + std::string(s.job) + " again";
+    }
     // The archives and fonts it reads or writes: they must open and their
     // directories fit; with --verify, everything in them is read.
     std::set<std::string> seen;
@@ -479,6 +605,8 @@ void next_steps(ChainView& cv, const std::vector<State>& base) {
     cv.next = next;
 }
 
+} // namespace
+
 std::vector<ChainView> walk(Run& run) {
     std::vector<ChainView> out;
     for (const chains::Chain& c : chains::chains()) {
@@ -494,14 +622,20 @@ std::vector<ChainView> walk(Run& run) {
             run.index = i;
             StepView v = judge(run, c, i);
             base.push_back(v.state);
+            v.base = v.state;
             if (!v.problems.empty()) v.state = State::Problem;
             cv.steps.push_back(std::move(v));
         }
         next_steps(cv, base);
+        cv.done = true;
+        for (const StepView& v : cv.steps)
+            cv.done = cv.done && (v.state == State::Done || v.state == State::Unused);
         out.push_back(std::move(cv));
     }
     return out;
 }
+
+namespace {
 
 const about::WorkflowInfo& info(about::Workflow w) {
     for (const about::WorkflowInfo& i : about::workflows())
@@ -518,21 +652,121 @@ size_t count_problems(const std::vector<ChainView>& chains) {
     return lines.size();
 }
 
-void print_text(const std::vector<ChainView>& chains, size_t problems, bool verify) {
+// The compact view: lines of at most this many columns.
+constexpr size_t kColumns = 100;
+
+// A line cut to fit, "..." where it was cut.
+std::string fit(const std::string& line, size_t width = kColumns) {
+    if (line.size() <= width) return line;
+    return line.substr(0, width - 3) + "...";
+}
+
+// A text wrapped at blanks into lines of at most kColumns, each after
+// `indent` (the first after `first`).
+void wrapped(const std::string& first, const std::string& indent, const std::string& text) {
+    std::string line = first;
+    size_t at = 0;
+    bool empty = true;
+    while (at < text.size()) {
+        size_t end = text.find(' ', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        at = end + 1;
+        if (!empty && line.size() + 1 + word.size() > kColumns) {
+            std::printf("%s\n", line.c_str());
+            line = indent;
+            empty = true;
+        }
+        line += (empty ? "" : " ") + word;
+        empty = false;
+    }
+    std::printf("%s\n", fit(line).c_str());
+}
+
+std::string short_title(const chains::Step& s) { return s.job ? s.job : "by hand"; }
+
+void print_verbose(const ChainView& c) {
+    for (const StepView& v : c.steps) {
+        std::printf("  %-8s %s: %s\n", word(v.state), step_title(*v.step).c_str(), v.reason.c_str());
+        for (const std::string& d : v.details) std::printf("           %s\n", d.c_str());
+        for (const Problem& p : v.problems) std::printf("           problem: %s\n", p.line().c_str());
+    }
+    std::printf("  next: %s\n", c.next.c_str());
+}
+
+// One line per step (state, job, a short reason), the steps of branches not
+// taken folded into one, the figures under their step, the problems whole.
+void print_compact(const ChainView& c) {
+    size_t width = 0;
+    for (const StepView& v : c.steps)
+        if (v.state != State::Unused) width = std::max(width, short_title(*v.step).size());
+    std::vector<std::string> unused;
+    for (const StepView& v : c.steps)
+        if (v.state == State::Unused) unused.push_back(short_title(*v.step));
+    bool folded = false;
+    const StepView* waiting = nullptr; // the first of a run of waiting steps
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+        const StepView& v = c.steps[i];
+        // The steps that wait behind a waiting one: one line.
+        auto quiet = [](const StepView& x) { return x.behind && x.details.empty() && x.problems.empty(); };
+        size_t run_of = 0; // the quiet waiting steps from here on
+        for (size_t k = i; k < c.steps.size(); ++k) {
+            if (c.steps[k].state == State::Unused) continue;
+            if (c.steps[k].state != State::Waiting || !quiet(c.steps[k])) break;
+            ++run_of;
+        }
+        if (waiting && run_of >= 2) {
+            std::vector<std::string> behind;
+            for (; i < c.steps.size(); ++i) {
+                const StepView& w = c.steps[i];
+                if (w.state == State::Unused) continue;
+                if (w.state != State::Waiting || !quiet(w)) break;
+                behind.push_back(short_title(*w.step));
+            }
+            std::printf("%s\n", fit("  waiting  " + plural(behind.size(), "step", "steps") + " behind it: " +
+                                      some(behind, 5)).c_str());
+            waiting = nullptr;
+            if (i == c.steps.size()) break;
+            --i;
+            continue;
+        }
+        if (v.state != State::Unused) waiting = v.state == State::Waiting ? &v : nullptr;
+        if (v.state == State::Unused) {
+            if (folded) continue;
+            folded = true;
+            std::printf("%s\n", fit("  unused   " + plural(unused.size(), "step", "steps") + " of a branch or route "
+                                      "not taken: " + some(unused, 4)).c_str());
+            continue;
+        }
+        std::string title = short_title(*v.step);
+        std::string line = io::format("  %-8s %-*s  ", word(v.state), int(width), title.c_str()) + v.reason;
+        std::printf("%s\n", fit(line).c_str());
+        for (const std::string& d : v.details) std::printf("%s\n", fit("           " + d).c_str());
+        for (const Problem& p : v.problems) wrapped("           problem: ", "             ", p.line());
+    }
+    if (c.done) std::printf("  done: every step of this chain is done\n");
+    else wrapped("  next: ", "        ", c.next);
+}
+
+void print_text(const std::vector<ChainView>& chains, size_t problems, bool verify, bool verbose) {
+    print_chains(chains, verbose);
+    std::printf("\n%s%s\n", problems == 0 ? "No problem listed" : (plural(problems, "problem", "problems") + " listed").c_str(),
+                verify ? "; every archive and font that is there was read whole (--verify)." : ".");
+}
+
+} // namespace
+
+void print_chains(const std::vector<ChainView>& chains, bool verbose) {
     bool first = true;
     for (const ChainView& c : chains) {
         std::printf("%s%s\n", first ? "" : "\n", info(c.chain->workflow).title);
         first = false;
-        for (const StepView& v : c.steps) {
-            std::printf("  %-8s %s: %s\n", word(v.state), step_title(*v.step).c_str(), v.reason.c_str());
-            for (const std::string& d : v.details) std::printf("           %s\n", d.c_str());
-            for (const Problem& p : v.problems) std::printf("           problem: %s\n", p.line().c_str());
-        }
-        std::printf("  next: %s\n", c.next.c_str());
+        if (verbose) print_verbose(c);
+        else print_compact(c);
     }
-    std::printf("\n%s%s\n", problems == 0 ? "No problem listed" : (plural(problems, "problem", "problems") + " listed").c_str(),
-                verify ? "; every archive and font that is there was read whole (--verify)." : ".");
 }
+
+namespace {
 
 json problem_json(const Problem& p) {
     json files = json::array();
@@ -563,6 +797,7 @@ void print_json(const std::vector<ChainView>& chains, size_t problems, bool veri
                              {"route", s.route ? json(s.route) : json(nullptr)},
                              {"optional", (s.flags & chains::Optional) != 0},
                              {"state", word(v.state)},
+                             {"judged_by", v.by_content ? "content" : "times"},
                              {"reason", utf8(v.reason)},
                              {"details", details},
                              {"counts", v.counts},
@@ -570,6 +805,7 @@ void print_json(const std::vector<ChainView>& chains, size_t problems, bool veri
         }
         cs.push_back({{"key", w.key},
                       {"title", w.title},
+                      {"done", c.done},
                       {"steps", steps},
                       {"next", utf8(c.next)},
                       {"next_steps", c.next_steps}});
@@ -579,7 +815,8 @@ void print_json(const std::vector<ChainView>& chains, size_t problems, bool veri
 }
 
 int usage(const std::string& bad) {
-    std::fprintf(stderr, "locbench: unexpected argument \"%s\"; usage: locbench status [--verify] [--json] [--help]\n",
+    std::fprintf(stderr,
+                 "locbench: unexpected argument \"%s\"; usage: locbench status [--verify] [--verbose] [--json] [--help]\n",
                  bad.c_str());
     return 2;
 }
@@ -603,7 +840,7 @@ int main(const std::vector<std::string>& args) {
 namespace {
 
 int report(const std::vector<std::string>& args) {
-    bool json_out = false, verify = false;
+    bool json_out = false, verify = false, verbose = false;
     for (const std::string& a : args) {
         if ((a == "--help" || a == "-h" || a == "/?") && args.size() == 1) {
             about::help(description());
@@ -611,9 +848,13 @@ int report(const std::vector<std::string>& args) {
         }
         if (a == "--json" && !json_out) json_out = true;
         else if (a == "--verify" && !verify) verify = true;
+        else if (a == "--verbose" && !verbose) verbose = true;
         else return usage(a);
     }
+    journal::Journal journal;
+    journal.load();
     Run run;
+    run.journal = &journal;
     run.verify = verify;
     run.terminal = !json_out && win::terminal(stdout);
     if (verify) {
@@ -637,7 +878,7 @@ int report(const std::vector<std::string>& args) {
     std::vector<ChainView> chains = walk(run);
     size_t problems = count_problems(chains);
     if (json_out) print_json(chains, problems, verify);
-    else print_text(chains, problems, verify);
+    else print_text(chains, problems, verify, verbose);
     std::fflush(stdout);
     return problems == 0 ? 0 : 1;
 }

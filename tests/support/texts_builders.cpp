@@ -192,4 +192,27 @@ std::string fill_bin_list(const std::string& list,
     return out + list.substr(p);
 }
 
+void put_texts(JobTest& t) {
+    t.put(kTodo, crlf("ui.txt\n2\n3\n.\nitems.txt\n2\n.\n.\nnames.str\n.\n"));
+    t.put(kText + "ui.txt", std::string("id\ttext\tnote\r\n1\ttwo\nlines\tx\r\n2\tone\ty\r\n3\t\tw\nz\r\n"));
+    t.put(kText + "items.txt", std::string("sword\tA blade.\r\nshield\tRound\r\n"));
+    t.put(kText + "names.str", string_file({"Ann", "", "Bob"}));
+    t.mkdirs(kDone);
+}
+
+std::string translate_po(const std::string& pot, int n) {
+    std::istringstream in(pot);
+    std::string out, line;
+    int entry = -1; // the header is entry -1
+    while (std::getline(in, line)) {
+        if (line.compare(0, 7, "msgctxt") == 0) {
+            ++entry;
+            if (entry == n) out += "#, fuzzy\n";
+        }
+        if (line == "msgstr \"\"" && entry >= 0 && entry <= n) line = "msgstr \"RU " + std::to_string(entry) + "\"";
+        out += line + "\n";
+    }
+    return out;
+}
+
 } // namespace texts

@@ -102,4 +102,12 @@ std::vector<BinRecord> parse_bin_list(const std::string& list);
 std::string fill_bin_list(const std::string& list,
                           const std::function<std::optional<std::string>(const BinRecord& r)>& tr);
 
+
+// The tables of the chain's tests: a cell with a line break of its own, a
+// string file, with their list, and the folder of the translated tables.
+void put_texts(JobTest& t);
+// zund7.pot with the first `n` entries translated and the entry after them
+// fuzzy, as a translation tool leaves a file part-way.
+std::string translate_po(const std::string& pot, int n);
+
 } // namespace texts
