@@ -13,6 +13,7 @@
 #include "platform/win.hpp"
 
 #ifndef LOCBENCH_JOB
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 #endif
 
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
 #include "locbench_jobs.inc"
 #undef LOCBENCH_EACH_JOB
     };
-    static const std::vector<about::CommandRunner> commands = {{&status::description(), status::main}};
+    static const std::vector<about::CommandRunner> commands = {{&status::description(), status::main},
+                                                                {&preview::description(), preview::main}};
     return about::main(argc, argv, runners, "patchpak", true, commands);
 #endif
 }

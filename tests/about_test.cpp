@@ -2,6 +2,7 @@
 // and `locbench --list` / `locbench JOB`. Without arguments the jobs run as
 // the other tests show.
 #include "jobs/about.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 #include "support/jobtest.hpp"
 
@@ -266,7 +267,7 @@ TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
     ASSERT_TRUE(f.good());
     std::string readme((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::string made;
-    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description()}))
+    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &preview::description()}))
         << "a workflow's table markers are missing";
     EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
                                "run build/tools/readme_jobs README.md";
@@ -325,6 +326,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
     std::set<std::string> first = about_job, upd;
     first.insert("--list");
     first.insert("status");
+    first.insert("preview");
     for (const std::string& name : job_names()) {
         first.insert(name);
         if (name.rfind("upd", 0) == 0) upd.insert(name);
@@ -341,6 +343,8 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
         {{"locbench", "extractpak", "--help", ""}, {}},
         {{"locbench", "status", ""}, {"--verify", "--json", "--help"}},
         {{"locbench", "status", "--json", "--v"}, {"--verify"}},
+        {{"locbench", "preview", "--w"}, {"--width"}},
+        {{"locbench", "preview", "comic.fnt", "-"}, {"--from", "--width", "-o", "--help"}},
     };
     for (const auto& [words, expected] : cases) {
         std::string typed;

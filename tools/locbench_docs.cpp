@@ -8,6 +8,7 @@
 //   locbench_docs pictures DIR              (DIR/KEY.dot and DIR/KEY.svg for each chain)
 #include "jobs/about.hpp"
 #include "jobs/chains.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 
 #include <cstdlib>
@@ -72,7 +73,7 @@ std::string job_section(const about::Job& j, const std::string& workflow) {
     return out;
 }
 
-// The section of a command that is no job (status).
+// The section of a command that is no job (status, preview).
 std::string command_section(const about::Command& c) {
     std::string out = ".SH \"LOCBENCH " + roff(c.name) + "\"\n" + line("locbench " + std::string(c.name) + " " +
                                                                          sentence(c.purpose));
@@ -99,6 +100,7 @@ std::string man_page(const std::string& link_dir) {
         "\\fBlocbench\\fR [\\fB\\-\\-list\\fR | \\fB\\-\\-help\\fR | \\fB\\-\\-check\\fR | \\fB\\-\\-version\\fR]\n"
         "\\fBlocbench\\fR \\fIJOB\\fR " + opts + "\n" +
         "\\fBlocbench status\\fR [\\fB\\-\\-verify\\fR] [\\fB\\-\\-json\\fR] [\\fB\\-\\-help\\fR]\n" +
+        "\\fBlocbench preview\\fR " + roff(preview::description().usage) + "\n" +
         "\\fB" + roff(link_dir) + "/\\fIJOB\\fR " + opts + "\n"
         ".fi\n"
         ".SH DESCRIPTION\n";
@@ -149,6 +151,7 @@ std::string man_page(const std::string& link_dir) {
             if (j->workflow == w.id) out += job_section(*j, w.title);
 
     out += command_section(status::description());
+    out += command_section(preview::description());
 
     out += ".SH \"EXIT STATUS\"\n" + line("0 when the job's work is done. The messages that many jobs end with, "
                                           "on standard output:") +
@@ -174,20 +177,33 @@ std::string bash_completion() {
     std::string status_options;
     for (const about::Option& o : status.options)
         status_options += (status_options.empty() ? "" : " ") + std::string(o.name);
+    const about::Command& preview = preview::description();
+    std::string preview_options;
+    for (const about::Option& o : preview.options) {
+        std::string name = o.name;
+        preview_options += (preview_options.empty() ? "" : " ") + name.substr(0, name.find(' '));
+    }
     return "# bash completion of locbench, made by tools/locbench_docs from the jobs' own descriptions:\n"
            "# the options, the job names with the options that ask a job about itself, and\n"
-           "# locbench status with its options.\n"
+           "# locbench status and locbench preview with their options (and files for preview).\n"
            "_locbench()\n"
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
            "    local jobs='" + names + "'\n"
            "    local words=\n"
            "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-           "        words=\"--list --help --check --version " + status.name + " $jobs\"\n"
+           "        words=\"--list --help --check --version " + status.name + " " + preview.name + " $jobs\"\n"
            "    elif [[ $COMP_CWORD -eq 2 && \" $jobs \" == *\" ${COMP_WORDS[1]} \"* ]]; then\n"
            "        words='--help --check --version'\n"
            "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + status.name + " ]]; then\n"
            "        words='" + status_options + "'\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + preview.name + " ]]; then\n"
+           "        if [[ $cur == -* ]]; then\n"
+           "            words='" + preview_options + "'\n"
+           "        else\n"
+           "            COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+           "            return\n"
+           "        fi\n"
            "    fi\n"
            "    COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
            "} &&\n"

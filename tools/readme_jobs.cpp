@@ -7,6 +7,7 @@
 // "<!-- commands -->" and "<!-- end commands -->"; everything else in the
 // file stays as it is.
 #include "jobs/about.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 
 #include <cstdio>
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string out;
-    if (!about::readme_with_tables(readme, &out, {&status::description()})) {
+    if (!about::readme_with_tables(readme, &out, {&status::description(), &preview::description()})) {
         std::fprintf(stderr, "readme_jobs: %s lacks the marker lines of a workflow's table\n", argv[1]);
         return 1;
     }

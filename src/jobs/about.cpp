@@ -321,7 +321,9 @@ std::string md_places(const Job& j, int use) {
 void help(const Command& c) {
     std::printf("locbench %s: %s.\n\n", c.name, c.purpose);
     std::printf("Usage: locbench %s", c.name);
-    for (const Option& o : c.options) std::printf(" [%s]", o.name);
+    if (c.usage) std::printf(" %s", c.usage);
+    else
+        for (const Option& o : c.options) std::printf(" [%s]", o.name);
     std::printf("\n\nOptions:\n");
     for (const Option& o : c.options) std::printf("  %-10s %s\n", o.name, o.what);
     std::printf("\nWhat it looks at: %s.\n", c.looks);

@@ -62,6 +62,7 @@ TEST_P(Damage, EndsCleanlyOnDamagedInputs) {
     RunOptions limits;
     limits.timeout_s = 30;
     limits.limit_memory = true;
+    limits.args = s.args;
     for (const Target& t : s.targets) {
         reset_drives();
         s.setup(*this);
