@@ -48,7 +48,9 @@ void fonts_chain(const std::string& out, std::vector<std::string>* problems, std
     }
 }
 
-TEST_F(JobTest, StatusTellsTheCharactersAFontCannotDraw) {
+class StatusFonts : public JobTest {};
+
+TEST_F(StatusFonts, TellsTheCharactersAFontCannotDraw) {
     using namespace texts;
     struct Case {
         const char* name;
@@ -57,6 +59,8 @@ TEST_F(JobTest, StatusTellsTheCharactersAFontCannotDraw) {
         std::vector<std::string> problems;
         std::vector<std::string> details; // the starts of lines under the fonts chain's steps
         size_t lacks;                     // characters the font cannot draw
+        size_t uses = 11;                 // characters the translation uses
+        std::string done = "";            // without zund7.po: the translated table text_!\\items.txt
     };
     const std::string yo = "\"\xb8\" (0xB8)", number = "\"\xb9\" (0xB9)";
     const std::string calig = kZund + "calig.fn1";
@@ -77,6 +81,11 @@ TEST_F(JobTest, StatusTellsTheCharactersAFontCannotDraw) {
          {calig + ": it draws " + number + " with an empty bitmap: 1 text uses it, the first at items.txt:2: "
                   "{00001}; the game shows " + kAdvice},
          {calig + ": draws 10 of the 11 characters the translation uses; lacks " + number}, 1},
+        {"the translated tables alone, without zund7.po", kRebuilt, fnt_file(font(true, {0xB8}, {})),
+         {kRebuilt + ": it draws " + yo + " with width 0: 1 text uses it, the first at items.txt:2; the game "
+                     "shows " + kAdvice},
+         {kRebuilt + ": draws 12 of the 13 characters the translation uses; lacks " + yo}, 1, 13,
+         "sword\tA\r\nshield\t\xc6\xb8\xeb\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,6 +93,7 @@ TEST_F(JobTest, StatusTellsTheCharactersAFontCannotDraw) {
         put(texts::kTodo, crlf("items.txt\n2\n.\n.\n.\n"));
         put(kText + "items.txt", std::string("sword\tA blade.\r\nshield\tRound\r\n"));
         mkdirs(kDone);
+        mkdirs(kOut);
         ASSERT_EQ(run("exportpo").exit_code, 0);
         // "Жёлтый", "Щит №1 ё" (UTF-8): two texts, 11 characters, ё in both.
         std::string po = get_text(kPot);
@@ -95,7 +105,8 @@ TEST_F(JobTest, StatusTellsTheCharactersAFontCannotDraw) {
             po.replace(at, 9, "msgstr \"" + tr + "\"");
             from = at + 1;
         }
-        put(kPo, po);
+        if (c.done.empty()) put(kPo, po);
+        else put(kDone + "items.txt", c.done);
         put(c.path, c.file);
 
         RunOptions o;
@@ -122,7 +133,7 @@ TEST_F(JobTest, StatusTellsTheCharactersAFontCannotDraw) {
                     if (step["counts"].is_object() && step["counts"].contains("fonts"))
                         for (const auto& f : step["counts"]["fonts"]) fonts.push_back(f);
         ASSERT_EQ(fonts.size(), 1u) << r.out;
-        EXPECT_EQ(fonts[0]["uses"], 11);
+        EXPECT_EQ(fonts[0]["uses"], c.uses);
         EXPECT_EQ(fonts[0]["lacks"].size(), c.lacks);
     }
 }

@@ -5,7 +5,8 @@
 // the English font had them, or not at all.
 //
 // The characters are those of the translations that take their place on the
-// ready list, taken while the texts are counted (once per run). A font that
+// ready list, taken while the texts are counted (once per run); without a PO
+// file or a filled-in list, those of the translated tables in text_!. A font that
 // draws no Cyrillic letter yet is not translated yet: what it lacks is no
 // problem. A font that draws some and lacks a character the translation uses
 // (a width of 0, an empty bitmap) is one: the game shows a gap there.
@@ -121,6 +122,38 @@ void judge_font(const FontFile& ff, StepView& v, json& list) {
                               todo});
 }
 
+// Without a translation to count (no PO file, no filled-in list), the
+// translated tables of text_!, as applytodo_ready wrote them: each line a
+// text, named by its file and line.
+void take_tables(Run& run) {
+    static bool taken = false;
+    if (taken) return;
+    taken = true;
+    const chains::Ref done = {"unmaskbreaks", "text_!\\*.txt"};
+    if (!chains::place(done)) return;
+    const Set& tables = run.tree.set(done);
+    for (const File& f : tables.files) {
+        FILE* in = win::fopen(tables.path(f).c_str(), "rb");
+        if (!in) continue;
+        io::LineReader lines(in);
+        std::string_view line;
+        uint64_t number = 0;
+        std::array<bool, 256> seen{};
+        Characters& u = used();
+        while (lines.next(&line)) {
+            ++number;
+            seen.fill(false);
+            for (unsigned char c : line) {
+                if (!drawn(c) || seen[c]) continue;
+                seen[c] = true;
+                if (u.texts[c]++ == 0) u.first[c] = f.name + ":" + std::to_string(number);
+                u.any = true;
+            }
+        }
+        std::fclose(in);
+    }
+}
+
 void add_fonts(Run& run, const std::vector<chains::Ref>& refs, bool rebuilt, std::vector<FontFile>* out) {
     for (const chains::Ref& r : refs) {
         const Set& s = run.tree.set(r);
@@ -147,6 +180,7 @@ void take_characters(const tables::Text& t, std::string_view translation) {
 
 void glyphs(Run& run, StepView& v) {
     count_texts(run);
+    if (!used().any) take_tables(run);
     std::vector<FontFile> fonts;
     add_fonts(run, v.step->makes, true, &fonts);
     if (fonts.empty()) add_fonts(run, v.step->needs, false, &fonts);

@@ -15,7 +15,8 @@ namespace status {
 void take_characters(const tables::Text& t, std::string_view translation);
 
 // The check of a step of the fonts chain: the fonts it makes, or else those
-// it reads, against the characters taken.
+// it reads, against the characters taken (or, when no translation is
+// counted, those of the translated tables in text_!).
 void glyphs(Run& run, StepView& v);
 
 } // namespace status
