@@ -239,6 +239,10 @@ TEST_F(Preview, TakesTheTextsOfAFile) {
         expect_run(r, 0, lines);
         EXPECT_TRUE(has(kWork + "comic.fnt.png"));
     }
+    // A Windows path with its drive is found as the jobs find their files.
+    expect_run(preview({kWork + "comic.fnt", "-o", kWork + "w.png", "AB"}), 0,
+               {line(width_of(f, "AB"), "AB"), picture(kWork + "w.png", 1)});
+    EXPECT_TRUE(has(kWork + "w.png"));
 }
 
 // A font whose records point past its bitmaps, or a file that cannot be had,

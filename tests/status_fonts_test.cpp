@@ -111,7 +111,9 @@ TEST_F(StatusFonts, TellsTheCharactersAFontCannotDraw) {
 
         RunOptions o;
         o.args = {"status"};
+        const auto times = stamps();
         RunResult r = run("locbench", "c:\\", o);
+        EXPECT_EQ(stamps(), times) << "status changed the tree";
         std::vector<std::string> problems, details;
         fonts_chain(r.out, &problems, &details);
         EXPECT_EQ(problems, c.problems) << r.out;

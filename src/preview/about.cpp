@@ -19,7 +19,8 @@ const about::Command& description() {
             {"--help", "this description"},
         },
         "FONT, an FNT font, or the calig font file (calig.fn1, or a calig.fnt without FNT tables) with its built-in "
-        "tables, and the texts: TEXT..., one a row of the picture (UTF-8 or Windows-1251; a \"~\" or a line feed "
+        "tables (paths are the system's own, or Windows paths with a drive, found as the jobs find their files), "
+        "and the texts: TEXT..., one a row of the picture (UTF-8 or Windows-1251; a \"~\" or a line feed "
         "starts a new line within a text), or those of --from FILE. It writes the picture alone, which takes the "
         "place of one of its name only once it is complete. A picture holds at most 8192 rows of pixels: with more "
         "texts it shows first those that pass the room or lack a glyph, then the others in order, and says how "

@@ -125,6 +125,15 @@ const char* why(fnt::Draws d) {
     return "";
 }
 
+// The file a path of the command line names: the file system's own path,
+// or a Windows path with its drive ("c:\\games\\..."), found as the jobs find
+// their files.
+std::string file_of(const std::string& path) {
+    bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                 (path[2] == '\\' || path[2] == '/');
+    return drive ? win::native_path(path.c_str()) : path;
+}
+
 // ---------------------------------------------------------------------------
 // The texts
 
@@ -233,7 +242,7 @@ void list_texts(FILE* f, const std::string& path, std::vector<Text>* out, uint32
 }
 
 std::vector<Text> file_texts(const std::string& path, uint32_t* problems) {
-    FILE* f = win::fopen_native(path, "rb");
+    FILE* f = win::fopen_native(file_of(path), "rb");
     if (!f) throw Stop{"Can't open " + path};
     std::vector<Text> out;
     try {
@@ -256,7 +265,7 @@ struct Font {
 };
 
 Font read_font(const std::string& path) {
-    FILE* f = win::fopen_native(path, "rb");
+    FILE* f = win::fopen_native(file_of(path), "rb");
     if (!f) throw Stop{"Can't open " + path};
     Font font;
     font.file = io::read_all(f);
@@ -333,7 +342,7 @@ int64_t draw(Canvas* c, const Metrics& m, const std::string& text, int64_t top) 
 }
 
 void write_file(const std::string& path, const std::string& data) {
-    const std::string temp = path + io::Replacement::kSuffix;
+    const std::string target = file_of(path), temp = target + io::Replacement::kSuffix;
     FILE* f = win::fopen_native(temp, "wb");
     if (!f) throw Stop{"Can't open " + path};
     bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
@@ -342,7 +351,7 @@ void write_file(const std::string& path, const std::string& data) {
         win::remove_native(temp);
         throw Stop{"Can't write " + path};
     }
-    if (win::replace_native(temp, path) != 0) {
+    if (win::replace_native(temp, target) != 0) {
         win::remove_native(temp);
         throw Stop{"Can't replace " + path};
     }
