@@ -169,10 +169,13 @@ void add_fonts(Run& run, const std::vector<chains::Ref>& refs, bool rebuilt, std
 
 void take_characters(const tables::Text& t, std::string_view translation) {
     Characters& u = used();
-    std::array<bool, 256> seen{};
+    // The text each code was last seen in: a text counts once per code.
+    static std::array<uint32_t, 256> seen{};
+    static uint32_t text = 0;
+    ++text;
     for (unsigned char c : translation) {
-        if (!drawn(c) || seen[c]) continue;
-        seen[c] = true;
+        if (seen[c] == text || !drawn(c)) continue;
+        seen[c] = text;
         if (u.texts[c]++ == 0) u.first[c] = ready::record_name(t);
         u.any = true;
     }
