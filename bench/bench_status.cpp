@@ -101,6 +101,13 @@ int main(int argc, char** argv) {
         if (std::stoul(name.substr(0, 4)) % 10 == 0) fs::copy_file(e.path(), xfiles / "icons_ready" / name);
     }
     bench::write_all(xfiles / "zund7.po", bench::translated_po(bench::read_all(xfiles / "zund7.pot")));
+    // The fonts: the game's, and the one buildfont made.
+    fs::create_directories(c / "games" / "zundfiles");
+    fs::create_directories(c / "games" / "hexfiles" / "fonts");
+    fs::create_directories(prefix / "dosdevices" / "e:" / "games" / "zundfiles");
+    bench::write_file(c / "games" / "zundfiles" / "comic.fnt", bench::make_font());
+    bench::write_file(c / "games" / "hexfiles" / "fonts" / "comic.fnt", bench::make_font());
+    bench::write_file(prefix / "dosdevices" / "e:" / "games" / "zundfiles" / "comic.fnt", bench::make_font());
     bench::release_memory();
 
     const std::vector<std::string> archives = {(c / "games" / "Brassjaw" / "main" / "pak0.pak").string(),

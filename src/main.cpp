@@ -15,6 +15,7 @@
 
 #if !defined(LOCBENCH_JOB) && !defined(LOCBENCH_COMMAND)
 #include "make/make.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 #endif
 #if !defined(LOCBENCH_JOB)
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     static const std::vector<about::CommandRunner> commands = {
         {&status::description(), status::main},
         {&make::description(), make::main},
+        {&preview::description(), preview::main},
         {&release::release_description(), release_command},
         {&release::install_description(), install_command},
         {&release::uninstall_description(), uninstall_command},

@@ -4,6 +4,7 @@
 #include "jobs/about.hpp"
 #include "release/release.hpp"
 #include "make/make.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 #include "support/jobtest.hpp"
 
@@ -268,7 +269,7 @@ TEST(Readme, JobTablesAreMadeFromTheJobDescriptions) {
     ASSERT_TRUE(f.good());
     std::string readme((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::string made;
-    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &make::description(), &release::release_description(),
+    ASSERT_TRUE(about::readme_with_tables(readme, &made, {&status::description(), &make::description(), &preview::description(), &release::release_description(),
                                                   &release::install_description(), &release::uninstall_description()}))
         << "a workflow's table markers are missing";
     EXPECT_EQ(readme, made) << "the README's job tables differ from the descriptions: "
@@ -327,7 +328,7 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
     const std::set<std::string> about_job = {"--help", "--check", "--version"};
     std::set<std::string> first = about_job, upd;
     first.insert("--list");
-    for (const char* c : {"status", "make", "release", "install", "uninstall"}) first.insert(c);
+    for (const char* c : {"status", "make", "preview", "release", "install", "uninstall"}) first.insert(c);
     for (const std::string& name : job_names()) {
         first.insert(name);
         if (name.rfind("upd", 0) == 0) upd.insert(name);
@@ -347,6 +348,8 @@ TEST(Docs, BashCompletesEveryJobAndTheOptions) {
         {{"locbench", "make", "-n", "s"}, {"sndvid"}},
         {{"locbench", "status", "--json", "--v"}, {"--verify", "--verbose"}},
         {{"locbench", "release", "--t"}, {"--title"}},
+        {{"locbench", "preview", "--w"}, {"--width"}},
+        {{"locbench", "preview", "comic.fnt", "-"}, {"--from", "--width", "-o", "--help"}},
     };
     for (const auto& [words, expected] : cases) {
         std::string typed;

@@ -10,6 +10,7 @@
 #include "jobs/chains.hpp"
 #include "release/release.hpp"
 #include "make/make.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 
 #include <cstdlib>
@@ -74,7 +75,7 @@ std::string job_section(const about::Job& j, const std::string& workflow) {
     return out;
 }
 
-// The section of a command that is no job (status).
+// The section of a command that is no job (status, preview).
 std::string command_section(const about::Command& c) {
     std::string out = ".SH \"LOCBENCH " + roff(c.name) + "\"\n" + line("locbench " + std::string(c.name) + " " +
                                                                          sentence(c.purpose));
@@ -105,6 +106,7 @@ std::string man_page(const std::string& link_dir) {
         "\\fBlocbench release\\fR [\\fB\\-\\-title\\fR \\fITEXT\\fR] \\fIORIGINAL\\fR \\fITRANSLATED\\fR \\fIOUT\\fR\n" +
         "\\fBlocbench install\\fR \\fIRELEASE\\fR [\\fIGAME\\fR]\n" +
         "\\fBlocbench uninstall\\fR [\\fIGAME\\fR]\n" +
+        "\\fBlocbench preview\\fR " + roff(preview::description().usage) + "\n" +
         "\\fB" + roff(link_dir) + "/\\fIJOB\\fR " + opts + "\n"
         ".fi\n"
         ".SH DESCRIPTION\n";
@@ -159,6 +161,7 @@ std::string man_page(const std::string& link_dir) {
     for (const about::Command* c : {&release::release_description(), &release::install_description(),
                                     &release::uninstall_description()})
         out += command_section(*c);
+    out += command_section(preview::description());
 
     out += ".SH \"EXIT STATUS\"\n" + line("0 when the job's work is done. The messages that many jobs end with, "
                                           "on standard output:") +
@@ -189,16 +192,23 @@ std::string bash_completion() {
         if (o.name[0] == '-') make_options += std::string(o.name) + " ";
     for (const about::WorkflowInfo& w : about::workflows())
         make_options += std::string(w.key) + (&w == &about::workflows().back() ? "" : " ");
+    const about::Command& preview = preview::description();
+    std::string preview_options;
+    for (const about::Option& o : preview.options) {
+        std::string name = o.name;
+        preview_options += (preview_options.empty() ? "" : " ") + name.substr(0, name.find(' '));
+    }
     return "# bash completion of locbench, made by tools/locbench_docs from the jobs' own descriptions:\n"
            "# the options, the job names with the options that ask a job about itself, and\n"
-           "# locbench status and locbench make with their options (make: and the chains).\n"
+           "# the commands with their options (make: and the chains; preview: and files;\n"
+           "# release, install, uninstall: and folders).\n"
            "_locbench()\n"
            "{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]}\n"
            "    local jobs='" + names + "'\n"
            "    local words=\n"
            "    if [[ $COMP_CWORD -eq 1 ]]; then\n"
-           "        words=\"--list --help --check --version " + status.name + " " + make.name + " release install uninstall $jobs\"\n"
+           "        words=\"--list --help --check --version " + status.name + " " + make.name + " " + preview.name + " release install uninstall $jobs\"\n"
            "    elif [[ $COMP_CWORD -eq 2 && \" $jobs \" == *\" ${COMP_WORDS[1]} \"* ]]; then\n"
            "        words='--help --check --version'\n"
            "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + status.name + " ]]; then\n"
@@ -209,6 +219,13 @@ std::string bash_completion() {
            "        words='--title --help'; compopt -o dirnames 2>/dev/null\n"
            "    elif [[ $COMP_CWORD -ge 2 && ( ${COMP_WORDS[1]} == install || ${COMP_WORDS[1]} == uninstall ) ]]; then\n"
            "        words='--help'; compopt -o dirnames 2>/dev/null\n"
+           "    elif [[ $COMP_CWORD -ge 2 && ${COMP_WORDS[1]} == " + preview.name + " ]]; then\n"
+           "        if [[ $cur == -* ]]; then\n"
+           "            words='" + preview_options + "'\n"
+           "        else\n"
+           "            COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+           "            return\n"
+           "        fi\n"
            "    fi\n"
            "    COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
            "} &&\n"

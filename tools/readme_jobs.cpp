@@ -9,6 +9,7 @@
 #include "jobs/about.hpp"
 #include "release/release.hpp"
 #include "make/make.hpp"
+#include "preview/preview.hpp"
 #include "status/status.hpp"
 
 #include <cstdio>
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string out;
-    if (!about::readme_with_tables(readme, &out, {&status::description(), &make::description(), &release::release_description(), &release::install_description(),
+    if (!about::readme_with_tables(readme, &out, {&status::description(), &make::description(), &preview::description(), &release::release_description(), &release::install_description(),
                                                    &release::uninstall_description()})) {
         std::fprintf(stderr, "readme_jobs: %s lacks the marker lines of a workflow's table\n", argv[1]);
         return 1;

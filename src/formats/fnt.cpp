@@ -84,4 +84,39 @@ std::vector<uint8_t> strip(const Tables& t, const uint8_t* bitmaps) {
     return s;
 }
 
+bool Face::blank(int code) const {
+    const uint8_t* g = glyph(code);
+    const size_t n = size_t(width(code)) * t.height;
+    for (size_t k = 0; k < n; ++k)
+        if (g[k] != 0) return false;
+    return true;
+}
+
+Face face(const std::vector<uint8_t>& file, bool calig) {
+    Face f;
+    f.t = calig ? calig_tables() : read_tables(file);
+    f.bitmaps = file.data() + (calig ? kCaligBitmapsAt : kBitmapsAt);
+    if (!calig)
+        for (int i = 0; i < kGlyphs; ++i) {
+            const uint8_t* rec = &file[kRecordsAt + kRecordSize * i];
+            f.left[i] = int32_t(bytes::get_u32(rec + kLeftField));
+            f.right[i] = int32_t(bytes::get_u32(rec + kRightField));
+        }
+    return f;
+}
+
+Draws draws(const Face& f, unsigned char code) {
+    if (code < kFirstCode) return Draws::NoGlyph;
+    // The space and the no-break space are gaps: their room is what counts.
+    if (code == 0x20 || code == 0xA0) return f.advance(code) > 0 ? Draws::Yes : Draws::NoWidth;
+    if (f.width(code) == 0) return Draws::NoWidth;
+    return f.blank(code) ? Draws::Blank : Draws::Yes;
+}
+
+bool has_cyrillic(const Face& f) {
+    for (int code = 192; code <= 255; ++code)
+        if (draws(f, uint8_t(code)) == Draws::Yes) return true;
+    return false;
+}
+
 } // namespace fnt

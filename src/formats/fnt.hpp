@@ -72,4 +72,41 @@ std::string font_fault(const std::vector<uint8_t>& file, bool calig);
 // with bitmaps_fault first): t.height rows of width_sum(t) + 225 columns.
 std::vector<uint8_t> strip(const Tables& t, const uint8_t* bitmaps);
 
+// A font's glyphs as they are drawn: from the left bearing on, the width
+// columns of the bitmap (pixels of value 0 leave what is under them), then
+// the right bearing; the next glyph starts where this one ends. The calig
+// font's bearings are 0.
+struct Face {
+    Tables t;
+    std::array<int32_t, kGlyphs> left{}, right{};
+    const uint8_t* bitmaps = nullptr; // the bitmap area, inside the file read
+
+    // The columns from the start of code `code` (31 to 255) to where the next
+    // glyph starts.
+    int64_t advance(int code) const {
+        int i = code - kFirstCode;
+        return int64_t(left[i]) + t.width[i] + right[i];
+    }
+    const uint8_t* glyph(int code) const { return bitmaps + t.offset[code - kFirstCode]; }
+    uint32_t width(int code) const { return t.width[code - kFirstCode]; }
+    // Whether the bitmap of `code` has no pixel other than 0.
+    bool blank(int code) const;
+};
+
+// The font file `file` as a face that points into it; `file` must have
+// passed font_fault (with the same `calig`) and outlive the face.
+Face face(const std::vector<uint8_t>& file, bool calig);
+
+// How a font draws a character code.
+enum class Draws {
+    Yes,
+    NoGlyph, // below code 31: the font has no glyph for it
+    NoWidth, // its glyph is 0 columns wide
+    Blank,   // its bitmap has no pixel (a space needs none: it draws so)
+};
+Draws draws(const Face& f, unsigned char code);
+
+// Whether the font draws at least one Cyrillic letter (codes 192 to 255).
+bool has_cyrillic(const Face& f);
+
 } // namespace fnt

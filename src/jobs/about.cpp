@@ -322,7 +322,9 @@ void help(const Command& c) {
     std::printf("locbench %s: %s.\n\n", c.name, c.purpose);
     std::printf("Usage: locbench %s", c.name);
     // Options in brackets; what it takes (a folder, a file) as it is named.
-    for (const Option& o : c.options) std::printf(o.name[0] == '-' ? " [%s]" : " %s", o.name);
+    if (c.usage) std::printf(" %s", c.usage);
+    else
+        for (const Option& o : c.options) std::printf(o.name[0] == '-' ? " [%s]" : " %s", o.name);
     std::printf("\n\nOptions:\n");
     for (const Option& o : c.options) std::printf("  %-10s %s\n", o.name, o.what);
     std::printf("\nWhat it looks at: %s.\n", c.looks);

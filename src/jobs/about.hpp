@@ -87,6 +87,7 @@ struct Command {
     const char* looks;   // what it reads, and what it never does
     const char* prints;
     std::vector<Message> ends; // its exit codes
+    const char* usage = nullptr; // its arguments, where it takes more than its options
 };
 
 // What `locbench COMMAND --help` prints.

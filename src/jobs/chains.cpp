@@ -194,7 +194,8 @@ std::vector<Chain> make_chains() {
                  {
                      {.job = "extractfonts",
                       .needs = {{"extractfonts", "calig.fn1"}, {"extractfonts", "zundfiles\\*.fnt", nullptr, false, true}},
-                      .makes = {{"extractfonts", "calig\\", "*.tif"}}},
+                      .makes = {{"extractfonts", "calig\\", "*.tif"}},
+                      .checks = {Check::Glyphs}},
                      {.job = "stripeglyphs",
                       .needs = {{"stripeglyphs", "abc.tif"}},
                       .makes = {{"stripeglyphs", "a_b_c_.tif"}},
@@ -205,7 +206,8 @@ std::vector<Chain> make_chains() {
                       .makes = {{"buildfont", "comic.fnt.tif"}}},
                      {.job = "buildfont",
                       .needs = {{"buildfont", "zundfiles\\comic.fnt"}, {"buildfont", "comic.fnt.tif"}},
-                      .makes = {{"buildfont", "fonts\\comic.fnt"}}},
+                      .makes = {{"buildfont", "fonts\\comic.fnt"}},
+                      .checks = {Check::Glyphs}},
                  }});
 
     c.push_back({Workflow::SoundVideo,

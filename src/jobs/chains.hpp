@@ -64,6 +64,7 @@ enum class Check {
     Masking,        // line breaks inside the cells of the tables, not yet masked
     Unmasking,      // masked line breaks of the translated tables, not yet restored
     Translation,    // how much of the texts is translated; whether the ready list would be made
+    Glyphs,         // the fonts against the characters the translation uses
 };
 
 enum Flag {

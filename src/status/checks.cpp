@@ -7,6 +7,7 @@
 #include "platform/io.hpp"
 #include "platform/win.hpp"
 #include "status/engine.hpp"
+#include "status/fonts.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -523,7 +524,7 @@ Texts& texts(Run& run) {
         ready::Problems problems(false);
         uint32_t pass = UINT32_MAX;
         size_t at = 0;
-        ready::Take take = [&](const tables::Text& x, ready::Outcome o, std::string_view, bool) {
+        ready::Take take = [&](const tables::Text& x, ready::Outcome o, std::string_view line, bool) {
             if (x.pass != pass) { // a new column pass or string file
                 pass = x.pass;
                 auto it = std::find(t.files.begin(), t.files.end(), *x.source);
@@ -537,6 +538,7 @@ Texts& texts(Run& run) {
             }
             t.per_file[at].add(o);
             t.total.add(o);
+            if (o == ready::Outcome::Translated) take_characters(x, line);
         };
         if (t.po) {
             bool whole = true;
@@ -668,6 +670,7 @@ void check(Run& run, chains::Check c, StepView& v) {
     case chains::Check::Masking: masking(run, v, false); break;
     case chains::Check::Unmasking: masking(run, v, true); break;
     case chains::Check::Translation: translation(run, v); break;
+    case chains::Check::Glyphs: glyphs(run, v); break;
     }
 }
 

@@ -50,7 +50,7 @@ struct Scenario {
     std::function<void(JobTest&)> setup; // makes the valid inputs
     std::vector<Target> targets;         // the binary inputs to damage
     std::vector<int> quiet_codes = {};   // non-zero exit codes the job ends with without a message
-    std::vector<std::string> args = {};  // a command's arguments (jobs take none)
+    std::vector<std::string> args = {};  // the command line (a locbench command with its arguments)
 };
 
 class Damage : public JobTest, public ::testing::WithParamInterface<Scenario> {};
