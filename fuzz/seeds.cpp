@@ -219,6 +219,19 @@ void text_seeds() {
     fuzz::until_exit(exportpo);
     std::string pot = read_host("c:\\games\\zund7\\xfiles\\zund7.pot");
     seed("po", "zund7.pot", pot);
+    seed("po_texts", "zund7.pot", pot);
+    // Every msgstr translated, every other one marked fuzzy.
+    std::string po;
+    size_t k = 0;
+    for (size_t p = 0; p < pot.size();) {
+        size_t e = pot.find('\n', p);
+        std::string line = pot.substr(p, e == std::string::npos ? std::string::npos : e - p + 1);
+        p = e == std::string::npos ? pot.size() : e + 1;
+        if (line == "msgstr \"\"\n" && k++ > 0) line = "msgstr \"\xD0\x9F\xD0\xB5\xD1\x80\xD0\xB5\xD0\xB2@\"\n";
+        if (line.rfind("msgctxt", 0) == 0 && k % 2) line = "#, fuzzy\n" + line;
+        po += line;
+    }
+    seed("po_texts", "zund7.po", po);
     seed("po", "plural.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                             "#, fuzzy\n#| msgid \"old\"\nmsgctxt \"t.txt:2\"\nmsgid \"one\"\nmsgid_plural \"many\"\n"
                             "msgstr[0] \"\\u043e\\t\\\"x\\\"\"\nmsgstr[1] \"\"\n\"more\\n\"\n\n#~ msgid \"gone\"\n#~ msgstr \"\"\n");

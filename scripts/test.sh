@@ -19,9 +19,9 @@ for variant in build build-asan; do
   ctest --test-dir "$variant" -j"$jobs" --output-on-failure --timeout 600
 done
 
-echo "== build-fuzz, every reader fuzzed for 5 seconds"
+echo "== build-fuzz, every reader fuzzed for 4 seconds"
 fuzz_status=0
-scripts/fuzz.sh --check 5 || fuzz_status=$?
+scripts/fuzz.sh --check 4 || fuzz_status=$?
 
 echo "== build-windows, its jobs run under Wine"
 scripts/build-windows.sh build-windows
