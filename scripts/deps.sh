@@ -15,7 +15,8 @@ set -euo pipefail
 # scripts/package.sh needs to make and check the packages (dpkg-dev's
 # dpkg-shlibdeps and dpkg-gencontrol, lintian, zip and unzip, man); --docs:
 # Graphviz, whose dot draws the chains' pictures (build/tools/locbench_docs
-# pictures docs/chains).
+# pictures docs/chains); --fuzz: clang and its libFuzzer runtime, which
+# build the fuzz targets (scripts/fuzz.sh).
 want=(g++ cmake make zlib1g-dev nlohmann-json3-dev libssl-dev libstb-dev)
 for arg in "$@"; do
   case "$arg" in
@@ -24,6 +25,7 @@ for arg in "$@"; do
     --wine) want+=(wine64) ;;
     --package) want+=(dpkg-dev lintian zip unzip man-db) ;;
     --docs) want+=(graphviz) ;;
+    --fuzz) want+=(clang libclang-rt-14-dev) ;;
   esac
 done
 missing=()

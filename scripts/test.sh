@@ -3,10 +3,12 @@
 # build with AddressSanitizer and UndefinedBehaviorSanitizer, where any
 # sanitizer report fails the run; and the Windows build (MinGW-w64), whose
 # .exe files the same tests run under Wine. Every test that runs jobs runs
-# there again; the tests of the Linux layer itself do not.
+# there again; the tests of the Linux layer itself do not. In between, every
+# reader is fuzzed briefly (build-fuzz, clang's libFuzzer): a few seconds a
+# target from the kept corpus, failing the run on any crash.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh --tests --windows --wine
+scripts/deps.sh --tests --windows --wine --fuzz
 jobs=$(nproc)
 for variant in build build-asan; do
   sanitize=OFF
@@ -16,6 +18,10 @@ for variant in build build-asan; do
   cmake --build "$variant" -j"$jobs"
   ctest --test-dir "$variant" -j"$jobs" --output-on-failure --timeout 600
 done
+
+echo "== build-fuzz, every reader fuzzed for 4 seconds"
+fuzz_status=0
+scripts/fuzz.sh --check 4 || fuzz_status=$?
 
 echo "== build-windows, its jobs run under Wine"
 scripts/build-windows.sh build-windows
@@ -31,4 +37,5 @@ ctest --test-dir build -j"$jobs" --output-on-failure --timeout 600 -E '^(Platfor
 awk '/^[0-9]+\/[0-9]+ Testing: /{name=$3} /: Skipped$/{getline why; if (!seen[name]++) print "  skipped under Wine: " name ": " why}' \
   build/Testing/Temporary/LastTest.log | sort | tee build/wine-skipped.txt
 echo "$(wc -l <build/wine-skipped.txt) tests skipped under Wine"
+[ $fuzz_status -eq 0 ] || { echo "the short fuzzing run found a fault (see above)"; status=1; }
 exit $status

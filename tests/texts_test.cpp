@@ -762,6 +762,11 @@ TEST_F(ApplyTextBin, RefusedWithEveryProblemListed) {
         std::function<void(Bytes&)> change; // to text.bin, after dumptextbin
         std::vector<std::string> problems;
     };
+    // The list as an editor saves it in UTF-8, with a byte-order mark.
+    static const auto utf8 = [](Lines& l) {
+        for (std::string& s : l) s = win::to_utf8(s);
+        l[0] = "\xEF\xBB\xBF" + l[0];
+    };
     const std::vector<Case> cases = {
         {"a record missing", [](Lines& l) { l.erase(l.begin() + 5, l.begin() + 10); }, {},
          {at + "6: {0007}: missing"}},
@@ -801,13 +806,47 @@ TEST_F(ApplyTextBin, RefusedWithEveryProblemListed) {
          {at + "1: {0000}: the translation holds the control byte 0x1B"}},
         {"two overlapping texts translated", [](Lines& l) { l[8] = "AB"; }, {},
          {at + "11: {000A}: its text overlaps the text of {0007}, which is translated too: only one of them can be"}},
+        // A list saved as UTF-8: the problems of its characters name their
+        // line, and the record that line belongs to.
         {"a character Windows-1251 lacks (UTF-8)",
          [](Lines& l) {
-             for (std::string& s : l) s = win::to_utf8(s);
-             l[0] = "\xEF\xBB\xBF" + l[0];
+             utf8(l);
              l[3] = "s\xE2\x98\x83";
          },
-         {}, {at + "4: U+2603, which Windows-1251 cannot hold"}},
+         {}, {at + "4: {0000}: U+2603, which Windows-1251 cannot hold"}},
+        {"bytes that are not UTF-8 in the last record (UTF-8)",
+         [](Lines& l) {
+             utf8(l);
+             l[18] = "W\xFF\xFE" "d";
+         },
+         {}, {at + "19: {000D}: bytes that are not UTF-8", at + "19: {000D}: bytes that are not UTF-8"}},
+        {"a character Windows-1251 lacks in a text (UTF-8)",
+         [](Lines& l) {
+             utf8(l);
+             l[15] = "{000D}{00005}{Wor\xE4\xB8\xAD" "d}";
+         },
+         {},
+         {at + "16: {000D}: U+4E2D, which Windows-1251 cannot hold",
+          at + "16: {000D}: its text is no longer the text at this offset of text.bin: the list does not match "
+               "text.bin"}},
+        {"a character Windows-1251 lacks in a record whose first line is cut (UTF-8)",
+         [](Lines& l) {
+             utf8(l);
+             l[5].erase(l[5].size() - 2, 1);
+             l[8] = "\xE4\xB8\xAD";
+         },
+         {},
+         {at + "9: {0007}: U+4E2D, which Windows-1251 cannot hold",
+          at + "6: {0007}: its lines are damaged: its text does not end with '}' after the length its first line "
+               "gives"}},
+        {"a character Windows-1251 lacks outside any record (UTF-8)",
+         [](Lines& l) {
+             utf8(l);
+             l.insert(l.begin() + 5, "stray \xE4\xB8\xAD");
+         },
+         {},
+         {at + "6: U+4E2D, which Windows-1251 cannot hold",
+          at + "6: a line outside any record (a translation goes in place of the placeholder, on one line)"}},
     };
     auto expect_refused = [&](const std::vector<std::string>& problems, const std::vector<std::string>& shown) {
         put(kBinDone, "earlier");

@@ -93,10 +93,12 @@ bool Reader::next(Listed* r) {
     std::string line;
     uint64_t offset = 0, length = 0;
     size_t from = 0;
+    lines_->hold_faults();
     for (;;) {
         if (!lines_->get(&line)) return false;
         if (line.empty()) continue;
         if (parse_head(line, &offset, &length, &from)) break;
+        lines_->tell_faults("");
         problems_->add(lines_->at(lines_->number()),
                        "a line outside any record (a translation goes in place of the placeholder, on one line)");
     }
@@ -104,6 +106,7 @@ bool Reader::next(Listed* r) {
     r->line = lines_->number();
     r->offset = offset;
     r->length = length;
+    lines_->tell_faults(key(offset));
     if (line.size() - from != length + 1 || line.back() != '}')
         return damaged(r, "its text does not end with '}' after the length its first line gives");
     r->text = line.substr(from, size_t(length));
@@ -127,6 +130,7 @@ bool Reader::body(Listed* r) {
             lines_->unget();
             break;
         }
+        lines_->tell_faults(key(r->offset));
         if (under == 0 && !line.empty()) r->damage = "the empty line under its text is missing or no longer empty";
         if (under == 1 && (line.size() != r->length || line.find_first_not_of('-') != std::string::npos) &&
             r->damage.empty())
@@ -152,6 +156,7 @@ bool Reader::damaged(Listed* r, const char* what) {
             lines_->unget();
             break;
         }
+        lines_->tell_faults(key(r->offset));
     }
     return true;
 }

@@ -66,7 +66,10 @@ struct Listed {
 };
 
 // Reads the records of a list one by one. Empty lines between records are
-// passed by; any other line outside a record is a problem.
+// passed by; any other line outside a record is a problem. The problems of a
+// UTF-8 list's characters name the record whose line holds them, as every
+// problem of a record does ("PATH:LINE: {0012}: what"); those of a line
+// outside any record name its line alone.
 class Reader {
 public:
     Reader(translist::Lines* lines, io::Problems* problems) : lines_(lines), problems_(problems) {}

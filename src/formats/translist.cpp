@@ -58,6 +58,7 @@ bool Lines::get(std::string* line) {
         return false;
     }
     ++number_;
+    faults_.clear();
     if (!utf8_) {
         last_ = s;
     } else {
@@ -66,6 +67,11 @@ bool Lines::get(std::string* line) {
     }
     *line = last_;
     return true;
+}
+
+void Lines::tell_faults(const std::string& key) {
+    for (const std::string& what : faults_) problems_->add(key.empty() ? at(number()) : at(number()) + ": " + key, what);
+    faults_.clear();
 }
 
 // UTF-8 to Windows-1251; what cannot be converted becomes '?' and is a
@@ -78,13 +84,11 @@ void Lines::decode(std::string_view s) {
         win::from_utf8(s.substr(0, fault.at), &part);
         last_ += part;
         last_ += '?';
-        if (fault.not_utf8) {
-            problems_->add(at(number_), "bytes that are not UTF-8");
-            s.remove_prefix(fault.at + 1);
-        } else {
-            problems_->add(at(number_), io::format("U+%04X, which Windows-1251 cannot hold", unsigned(fault.ch)));
-            s.remove_prefix(fault.at + utf8_length(fault.ch));
-        }
+        std::string what = fault.not_utf8 ? std::string("bytes that are not UTF-8")
+                                          : io::format("U+%04X, which Windows-1251 cannot hold", unsigned(fault.ch));
+        s.remove_prefix(fault.at + (fault.not_utf8 ? 1 : utf8_length(fault.ch)));
+        if (hold_) faults_.push_back(std::move(what));
+        else problems_->add(at(number_), what);
     }
     last_ += part;
 }

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace translist {
 
@@ -43,6 +44,17 @@ public:
     std::string at(size_t line) const { return path_ + ":" + std::to_string(line); }
     bool utf8() const { return utf8_; }
 
+    // What is wrong with the characters of a UTF-8 line (bytes that are not
+    // UTF-8, a character that Windows-1251 cannot hold) is a problem told as
+    // "PATH:LINE: what" as the line is read. A reader of records calls
+    // hold_faults() first: the problems of each line are then kept with it,
+    // and the reader tells those of each line it takes, once it knows the
+    // record the line belongs to.
+    void hold_faults() { hold_ = true; }
+    // Tells the held problems of the line last read as "PATH:LINE: KEY: what"
+    // (or "PATH:LINE: what" when `key` is empty), once.
+    void tell_faults(const std::string& key);
+
 private:
     void decode(std::string_view s);
 
@@ -53,6 +65,8 @@ private:
     std::string last_;
     size_t number_ = 0;
     bool held_ = false;
+    bool hold_ = false;
+    std::vector<std::string> faults_; // of the line last read, while held
 };
 
 } // namespace translist
