@@ -110,7 +110,7 @@ TEST_F(StatusFonts, TellsTheCharactersAFontCannotDraw) {
         put(c.path, c.file);
 
         RunOptions o;
-        o.args = {"status"};
+        o.args = {"status", "--verbose"};
         const auto times = stamps();
         RunResult r = run("locbench", "c:\\", o);
         EXPECT_EQ(stamps(), times) << "status changed the tree";
