@@ -11,7 +11,9 @@
 #include "formats/tga.hpp"
 #include "formats/tiff.hpp"
 #include "formats/translist.hpp"
+#include "formats/vcdiff.hpp"
 #include "formats/vid.hpp"
+#include "release/manifest.hpp"
 #include "formats/zl.hpp"
 #include "platform/win.hpp"
 #include "support.hpp"
@@ -249,6 +251,37 @@ void text_seeds() {
 
 } // namespace
 
+// Patches as release writes them (with the source length the target takes
+// from the first two bytes), a manifest and make's journal.
+void release_seeds() {
+    for (size_t n : {size_t(0), size_t(300), size_t(5000)}) {
+        std::vector<uint8_t> source(n), target;
+        for (size_t i = 0; i < n; ++i) source[i] = uint8_t(i * 7 + (i >> 5));
+        target.assign(source.begin(), source.begin() + long(n / 2));
+        for (int i = 0; i < 200; ++i) target.push_back(uint8_t(i * 13));
+        target.insert(target.end(), source.begin() + long(n / 3), source.end());
+        vcdiff::MemoryInput src(source.data(), source.size()), tgt(target.data(), target.size());
+        vcdiff::MemoryOutput patch;
+        std::vector<vcdiff::Copy> known;
+        if (n) known = {{0, 0, n / 2}, {n / 2 + 200, n / 3, n - n / 3}};
+        vcdiff::encode(src, tgt, known, patch, {});
+        Bytes bytes = {uint8_t(n), uint8_t(n >> 8)};
+        bytes.insert(bytes.end(), patch.bytes.begin(), patch.bytes.end());
+        seed("vcdiff", "patch" + std::to_string(n) + ".vcdiff", bytes);
+    }
+    manifest::Manifest m;
+    m.title = "Zund 7 in Russian";
+    std::string sha(64, 'a');
+    m.items.push_back({"data/icons.lod", false, {1000, sha}, {1200, sha}, "patches/data/icons.lod.vcdiff", {300, sha}});
+    m.items.push_back({"rus/notes.txt", true, {}, {12, sha}, "added/rus/notes.txt", {12, sha}});
+    m.folders = {"rus"};
+    seed("manifest", "manifest.txt", manifest::write(m));
+    seed("journal", "locbench.journal",
+         std::string("locbench journal 1\nstep pak extractpak\nin 100 1700000000000000000 0123456789abcdef "
+                     "c:\\games\\Brassjaw\\main\\pak0.pak\nout 5 1700000000000000001 fedcba9876543210 "
+                     "c:\\games\\Brassjaw\\xfiles\\pak\\a.txt\nrunning lod extractlod_icons\n"));
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: seed_corpus DIR\n");
@@ -261,5 +294,6 @@ int main(int argc, char** argv) {
     font_seeds();
     image_seeds();
     text_seeds();
+    release_seeds();
     return 0;
 }
