@@ -36,18 +36,6 @@ bool digest_of(const std::string& path, manifest::Digest* d, bool progress, cons
     return ok;
 }
 
-bool FileInput::read(uint64_t at, void* to, size_t n) {
-    if (at > size_ || n > size_ - at) return false;
-    if (n == 0) return true;
-    if (pos_ != at && !host::seek(f_, at)) {
-        pos_ = UINT64_MAX;
-        return false;
-    }
-    size_t got = std::fread(to, 1, n, f_);
-    pos_ = got == n ? at + n : UINT64_MAX;
-    return got == n;
-}
-
 Sink::Sink(FILE* f, uint64_t expected, const std::string& label) : f_(f), expected_(expected), label_(label) {}
 Sink::~Sink() { end_progress(&shown_); }
 

@@ -30,19 +30,6 @@ constexpr const char* kNew = ".locbench-new";
 bool digest_of(const std::string& path, manifest::Digest* d, bool progress = false, const std::string& label = "");
 std::string hex(const sha256::Digest& d);
 
-// A file read at random access for the patch code.
-class FileInput : public vcdiff::Input {
-public:
-    explicit FileInput(FILE* f, uint64_t size) : f_(f), size_(size) {}
-    uint64_t size() const override { return size_; }
-    bool read(uint64_t at, void* to, size_t n) override;
-
-private:
-    FILE* f_;
-    uint64_t size_;
-    uint64_t pos_ = UINT64_MAX;
-};
-
 // Where a decoded file or a patch goes: a file (or nowhere), with the size and
 // SHA-256 of what was written, and a progress bar on a terminal.
 class Sink : public vcdiff::Output {

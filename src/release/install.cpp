@@ -135,7 +135,7 @@ Applied apply(const std::string& source_path, const std::string& patch_path, con
         if (out) std::fclose(out);
         return a;
     }
-    FileInput s(src, host::look(source_path).size), p(patch, host::look(patch_path).size);
+    vcdiff::FileInput s(src), p(patch);
     Sink sink(out, expected.size, label);
     vcdiff::DecodeResult r = vcdiff::decode(s, p, sink, want_copies ? &a.copies : nullptr);
     manifest::Digest got = sink.finish();
@@ -188,7 +188,7 @@ bool make_reverse(const std::string& translated, const std::string& original, co
     FILE* out = host::open(out_path, "wb");
     bool ok = src && dst && out;
     if (ok) {
-        FileInput s(src, host::look(translated).size), t(dst, host::look(original).size);
+        vcdiff::FileInput s(src), t(dst);
         Sink sink(out);
         vcdiff::EncodeOptions options;
         options.search = false;
@@ -226,7 +226,7 @@ int install(const std::string& release, const std::string& game) {
         say("Damaged file ", manifest_path, ": " + why + "; nothing was changed");
         return 1;
     }
-    std::string release_key = host::name_key(host::absolute(release)), game_key = host::name_key(host::absolute(game));
+    std::string release_key = host::name_key(host::absolute(release));
     for (const manifest::Item& it : m.items) {
         std::string data = host::join(release, it.data);
         manifest::Digest d;
@@ -253,7 +253,6 @@ int install(const std::string& release, const std::string& game) {
             return 1;
         }
     }
-    (void)game_key;
 
     // What each file of the game is.
     Records rec = records_of(game);

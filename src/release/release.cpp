@@ -90,7 +90,7 @@ bool match_members(const std::string& name, FILE* src, uint64_t src_size, FILE* 
     std::vector<bool> equal(plan->copies.size(), true);
     std::unique_ptr<uint8_t[]> a(new uint8_t[kChunk]), b(new uint8_t[kChunk]);
     sha256::Hasher h;
-    FileInput source(src, src_size), target(dst, dst_size);
+    vcdiff::FileInput source(src), target(dst);
     size_t next = 0; // the first copy not yet passed
     for (uint64_t at = 0; at < dst_size;) {
         uint64_t end = std::min<uint64_t>(at + kChunk, dst_size);
@@ -309,7 +309,7 @@ int release_main(const std::vector<std::string>& args) {
         {
             Output patch(dest);
             if (!patch.file()) return fail("Can't create", dest);
-            FileInput source(src, from_size), target(dst, to_size);
+            vcdiff::FileInput source(src), target(dst);
             Sink sink(patch.file(), 0);
             vcdiff::EncodeOptions options;
             options.search = !plan.archive && to_size <= kSearchedSize;
